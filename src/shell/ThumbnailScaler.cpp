@@ -65,8 +65,9 @@ bool ComputeThumbnailSize(int cx, int w, int h, ThumbnailSize* out) {
         *out = {static_cast<int>((std::int64_t{cx} * w + m - 1) / m),
                 static_cast<int>((std::int64_t{cx} * h + m - 1) / m)};
     }
-    std::int64_t bytes = std::int64_t{out->width} * out->height * 4;
-    return bytes <= INT32_MAX;
+    // Each side is below 2^31, so the pixel count fits in 64 bits.
+    std::int64_t pixels = std::int64_t{out->width} * out->height;
+    return pixels <= INT32_MAX / 4;
 }
 
 void ScaleThumbnail(BVBitmap& source, std::uint32_t* dst, int dw, int dh) {
