@@ -22,11 +22,17 @@ BVBitmap::BVBitmap(int width, int height) {
     valid_ = true;
 }
 
-BVBitmap::~BVBitmap() { Clear(); }
+BVBitmap::~BVBitmap() {
+    Clear();
+}
 
-std::uint32_t BVBitmap::GetTypeId() const { return valid_ ? kTypeId : 0; }
+std::uint32_t BVBitmap::GetTypeId() const {
+    return valid_ ? kTypeId : 0;
+}
 
-std::uint32_t* BVBitmap::Pixels() { return static_cast<std::uint32_t*>(pixels_); }
+std::uint32_t* BVBitmap::Pixels() {
+    return static_cast<std::uint32_t*>(pixels_);
+}
 
 void BVBitmap::Clear() {
     if (packed_ != nullptr)

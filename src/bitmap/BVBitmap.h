@@ -19,7 +19,7 @@ class BVBitmap {
     BVBitmap(const BVBitmap&) = delete;
     BVBitmap& operator=(const BVBitmap&) = delete;
 
-    virtual ~BVBitmap();                   // slot 0
+    virtual ~BVBitmap();                     // slot 0
     virtual std::uint32_t GetTypeId() const; // slot 1
 
     // The 32-bit pixel array, or null when the bitmap has no storage.

@@ -3,8 +3,8 @@
 // answer constants and the object is never destroyed.
 #pragma once
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 class Brivel2ClassFactory final : public IClassFactory {
   public:

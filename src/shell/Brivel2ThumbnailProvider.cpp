@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <memory>
 
-Brivel2ThumbnailProvider::Brivel2ThumbnailProvider() { ModuleAddRef(); }
+Brivel2ThumbnailProvider::Brivel2ThumbnailProvider() {
+    ModuleAddRef();
+}
 
 Brivel2ThumbnailProvider::~Brivel2ThumbnailProvider() {
     SetBitmap(nullptr);
@@ -27,7 +29,9 @@ STDMETHODIMP Brivel2ThumbnailProvider::QueryInterface(REFIID iid, void** ppv) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) Brivel2ThumbnailProvider::AddRef() { return InterlockedIncrement(&refCount_); }
+STDMETHODIMP_(ULONG) Brivel2ThumbnailProvider::AddRef() {
+    return InterlockedIncrement(&refCount_);
+}
 
 STDMETHODIMP_(ULONG) Brivel2ThumbnailProvider::Release() {
     LONG remaining = InterlockedDecrement(&refCount_);

@@ -5,9 +5,9 @@
 // factory with one reference; each live provider holds one module reference.
 #pragma once
 
-#include <windows.h>
 #include <propsys.h>
 #include <thumbcache.h>
+#include <windows.h>
 
 class BVBitmap;
 

@@ -18,4 +18,6 @@ inline constexpr IID kIidInitializeWithStream = {
     0xB824B49D, 0x22AC, 0x4161, {0xAC, 0x8A, 0x99, 0x16, 0xE8, 0xFA, 0x3F, 0x7F}};
 
 // GUIDs are compared as 16-byte values.
-inline bool SameGuid(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
+inline bool SameGuid(const GUID& a, const GUID& b) {
+    return memcmp(&a, &b, sizeof(GUID)) == 0;
+}

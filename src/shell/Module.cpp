@@ -9,9 +9,15 @@ HINSTANCE g_module = nullptr;
 LONG g_moduleCount = 0;
 } // namespace
 
-void ModuleAddRef() { InterlockedIncrement(&g_moduleCount); }
-void ModuleRelease() { InterlockedDecrement(&g_moduleCount); }
-HINSTANCE ModuleHandle() { return g_module; }
+void ModuleAddRef() {
+    InterlockedIncrement(&g_moduleCount);
+}
+void ModuleRelease() {
+    InterlockedDecrement(&g_moduleCount);
+}
+HINSTANCE ModuleHandle() {
+    return g_module;
+}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
     // Nothing is done at detach: the log flushes from the runtime's exit list.
@@ -22,7 +28,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return g_moduleCount == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+    return g_moduleCount == 0 ? S_OK : S_FALSE;
+}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* ppv) {
     *ppv = nullptr;

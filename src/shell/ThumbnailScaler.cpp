@@ -47,8 +47,8 @@ struct Accumulator {
             return 0;
         double f = kScale / weight;
         auto channel = [](double v) { return static_cast<std::uint32_t>(v + kRounding) >> 8; };
-        return channel(weight * kScale) << 24 | channel(red * f) << 16 |
-               channel(green * f) << 8 | channel(blue * f);
+        return channel(weight * kScale) << 24 | channel(red * f) << 16 | channel(green * f) << 8 |
+               channel(blue * f);
     }
 };
 

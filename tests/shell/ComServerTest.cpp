@@ -12,6 +12,12 @@ namespace {
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 
+// GetProcAddress returns a generic function pointer; going through void* is
+// the sanctioned way to give it its real type.
+template <typename Fn> Fn Export(HMODULE dll, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
 void* const kSentinel = reinterpret_cast<void*>(static_cast<uintptr_t>(0xCAFECAFE));
 
 class ComServer : public testing::Test {
@@ -19,9 +25,8 @@ class ComServer : public testing::Test {
     static void SetUpTestSuite() {
         dll_ = LoadLibraryA(BV_DLL_NAME ".dll");
         ASSERT_NE(dll_, nullptr) << "cannot load " BV_DLL_NAME ".dll, error " << GetLastError();
-        getClassObject_ =
-            reinterpret_cast<GetClassObjectFn>(GetProcAddress(dll_, "DllGetClassObject"));
-        canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(GetProcAddress(dll_, "DllCanUnloadNow"));
+        getClassObject_ = Export<GetClassObjectFn>(dll_, "DllGetClassObject");
+        canUnloadNow_ = Export<CanUnloadNowFn>(dll_, "DllCanUnloadNow");
     }
 
     void SetUp() override {

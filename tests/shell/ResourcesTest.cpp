@@ -12,10 +12,12 @@ namespace {
 
 constexpr wchar_t kDll[] = L"" BV_DLL_NAME ".dll";
 #ifdef _WIN64
-constexpr wchar_t kTitle[] = L"Brivel2 \u30b5\u30e0\u30cd\u30a4\u30eb\u30b7\u30a7\u30eb\u62e1\u5f35 (x64)";
+constexpr wchar_t kTitle[] =
+    L"Brivel2 \u30b5\u30e0\u30cd\u30a4\u30eb\u30b7\u30a7\u30eb\u62e1\u5f35 (x64)";
 constexpr char kArch[] = "processorArchitecture=\"amd64\"";
 #else
-constexpr wchar_t kTitle[] = L"Brivel2 \u30b5\u30e0\u30cd\u30a4\u30eb\u30b7\u30a7\u30eb\u62e1\u5f35";
+constexpr wchar_t kTitle[] =
+    L"Brivel2 \u30b5\u30e0\u30cd\u30a4\u30eb\u30b7\u30a7\u30eb\u62e1\u5f35";
 constexpr char kArch[] = "processorArchitecture=\"x86\"";
 #endif
 

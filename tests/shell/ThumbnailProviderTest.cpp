@@ -35,16 +35,30 @@ Brivel2ThumbnailProvider* NewProvider() {
 
 struct Dib {
     int width, height, bits;
+    bool topDown; // the first row in memory is the one GDI draws at the top
     std::vector<std::uint32_t> pixels;
 };
+
+// COLORREF is 0x00BBGGRR; a DIB pixel is 0xAARRGGBB.
+COLORREF AsColorRef(std::uint32_t pixel) {
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
 
 Dib ReadDib(HBITMAP bitmap) {
     DIBSECTION section = {};
     EXPECT_EQ(GetObjectW(bitmap, sizeof(section), &section), static_cast<int>(sizeof(section)));
-    Dib dib{section.dsBmih.biWidth, section.dsBmih.biHeight, section.dsBm.bmBitsPixel, {}};
+    Dib dib{section.dsBm.bmWidth, section.dsBm.bmHeight, section.dsBm.bmBitsPixel, false, {}};
     const auto* bits = static_cast<const std::uint32_t*>(section.dsBm.bmBits);
-    if (bits != nullptr)
-        dib.pixels.assign(bits, bits + section.dsBm.bmWidth * section.dsBm.bmHeight);
+    if (bits == nullptr)
+        return dib;
+    dib.pixels.assign(bits, bits + dib.width * dib.height);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    dib.topDown = GetPixel(dc, 0, 0) == AsColorRef(bits[0]) &&
+                  GetPixel(dc, 0, dib.height - 1) == AsColorRef(bits[(dib.height - 1) * dib.width]);
+    SelectObject(dc, old);
+    DeleteDC(dc);
     return dib;
 }
 
@@ -72,7 +86,8 @@ TEST(ThumbnailProvider, EqualSizeGivesATopDownCopyAndConsumesThePreview) {
     EXPECT_EQ(destroyed, 1);
     Dib dib = ReadDib(bitmap);
     EXPECT_EQ(dib.width, 256);
-    EXPECT_EQ(dib.height, -128) << "rows are top-down";
+    EXPECT_EQ(dib.height, 128);
+    EXPECT_TRUE(dib.topDown);
     EXPECT_EQ(dib.bits, 32);
     EXPECT_EQ(dib.pixels, expected);
     DeleteObject(bitmap);
@@ -86,7 +101,9 @@ TEST(ThumbnailProvider, EqualSizeGivesATopDownCopyAndConsumesThePreview) {
 TEST(ThumbnailProvider, ScalesToTheRequestedEdge) {
     struct {
         int w, h, cx, dw, dh;
-    } const cases[] = {{256, 128, 96, 96, 48}, {256, 128, 100, 100, 50}, {100, 33, 50, 50, 17},
+    } const cases[] = {{256, 128, 96, 96, 48},
+                       {256, 128, 100, 100, 50},
+                       {100, 33, 50, 50, 17},
                        {10, 10, 20, 20, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.cx);
@@ -98,7 +115,8 @@ TEST(ThumbnailProvider, ScalesToTheRequestedEdge) {
         ASSERT_EQ(provider->GetThumbnail(c.cx, &bitmap, &alpha), S_OK);
         Dib dib = ReadDib(bitmap);
         EXPECT_EQ(dib.width, c.dw);
-        EXPECT_EQ(dib.height, -c.dh);
+        EXPECT_EQ(dib.height, c.dh);
+        EXPECT_TRUE(dib.topDown);
         EXPECT_EQ(dib.pixels.size(), static_cast<size_t>(c.dw * c.dh));
         DeleteObject(bitmap);
         provider->Release();

@@ -22,15 +22,21 @@ struct SizeCase {
 
 TEST(ThumbnailSize, ProportionalRoundedUp) {
     const SizeCase cases[] = {
-        {256, 256, 128, true, 256, 128}, {96, 256, 128, true, 96, 48},
-        {100, 256, 128, true, 100, 50},  {50, 100, 33, true, 50, 17},
-        {20, 10, 10, true, 20, 20},      {1, 2, 1, true, 1, 1},
-        {1, 256, 1, true, 1, 1},         {30000, 256, 1, true, 30000, 118},
+        {256, 256, 128, true, 256, 128},
+        {96, 256, 128, true, 96, 48},
+        {100, 256, 128, true, 100, 50},
+        {50, 100, 33, true, 50, 17},
+        {20, 10, 10, true, 20, 20},
+        {1, 2, 1, true, 1, 1},
+        {1, 256, 1, true, 1, 1},
+        {30000, 256, 1, true, 30000, 118},
         // cx × H overflows 32 bits: refused without undefined arithmetic.
         {1 << 23, 1, 256, false, 0, 0},
         // Nothing that could not be a bitmap.
-        {0, 256, 128, false, 0, 0},      {-5, 256, 128, false, 0, 0},
-        {INT_MIN, 10, 10, false, 0, 0},  {INT_MAX, 256, 256, false, 0, 0},
+        {0, 256, 128, false, 0, 0},
+        {-5, 256, 128, false, 0, 0},
+        {INT_MIN, 10, 10, false, 0, 0},
+        {INT_MAX, 256, 256, false, 0, 0},
         {40000, 256, 256, false, 0, 0},
     };
     for (const auto& c : cases) {
@@ -63,8 +69,8 @@ std::vector<std::uint32_t> Scale(const std::unique_ptr<BVBitmap>& bitmap, int cx
 
 TEST(ScaleThumbnail, UniformOpaqueStaysUniform) {
     // Odd sizes, reductions and enlargements: every weight sum must come back to 1.
-    const SizeCase cases[] = {{3, 7, 5, true, 0, 0},     {13, 7, 5, true, 0, 0},
-                              {100, 7, 5, true, 0, 0},   {1, 256, 256, true, 0, 0},
+    const SizeCase cases[] = {{3, 7, 5, true, 0, 0},      {13, 7, 5, true, 0, 0},
+                              {100, 7, 5, true, 0, 0},    {1, 256, 256, true, 0, 0},
                               {97, 256, 255, true, 0, 0}, {255, 256, 3, true, 0, 0},
                               {7, 1, 1, true, 0, 0}};
     for (const auto& c : cases) {
@@ -140,6 +146,30 @@ TEST(ScaleThumbnail, ReadsStayInsideTheSourceAtRightAndBottomEdges) {
         for (std::uint32_t pixel : Scale(bitmap, c.cx))
             ASSERT_EQ(pixel, 0x80102030u);
     }
+}
+
+} // namespace
+
+namespace {
+
+// FNV-1a over the pixels of several scalings of a noisy image with every kind
+// of alpha. The constant was taken from the native build; the 64-bit and the
+// 32-bit DLL must reproduce it bit for bit, which holds only when both do
+// their arithmetic in IEEE double (the x87 unit's extended precision differs).
+TEST(ScaleThumbnail, PixelsAreTheSameInEveryBuild) {
+    std::uint32_t seed = 12345;
+    auto bitmap = MakeBitmap(173, 97, [&seed](int, int) {
+        seed = seed * 1103515245u + 12345u;
+        std::uint32_t alpha = (seed >> 13) % 4 == 0 ? 0 : (seed >> 5) & 0xFF;
+        return alpha << 24 | (seed * 2654435761u >> 8);
+    });
+    std::uint64_t hash = 14695981039346656037ull;
+    for (int cx : {1, 32, 96, 100, 172, 256, 511}) {
+        for (std::uint32_t pixel : Scale(bitmap, cx)) {
+            hash = (hash ^ pixel) * 1099511628211ull;
+        }
+    }
+    EXPECT_EQ(hash, 7115960870003436907ull);
 }
 
 } // namespace
