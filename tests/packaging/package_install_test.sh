@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Installs the MSI into a fresh Wine prefix and checks what it leaves: both
+# DLLs, the seven registry values in each registry view, COM activation of the
+# installed class, major upgrades, and a clean uninstall that spares keys the
+# package did not write.
+#   package_install_test.sh --source DIR --win64-dir DIR --work DIR --probe EXE
+# Exit 0 passed, 1 failed, 77 skipped (wixl or a 64-bit Wine is missing).
+set -uo pipefail
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --source) source_dir=$2 ;;
+    --win64-dir) win64_dir=$2 ;;
+    --work) work=$2 ;;
+    --probe) probe=$2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+skip() { echo "SKIP: $*"; exit 77; }
+failures=0
+pass() { echo "ok:   $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+
+command -v wixl >/dev/null || skip "wixl is missing (scripts/setup installs it)"
+
+# A prefix of the test's own, made afresh on every run.
+export WINEPREFIX=$work/prefix WINEARCH=win64
+wine_run=$source_dir/scripts/wine-run
+[ -x /usr/lib/wine/wine64 ] || skip "no 64-bit Wine loader found"
+w() { "$wine_run" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+clsid='{6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}'
+display='brbrivel2 Thumbnail ShellExtension'
+thumb='shellex\{E357FCCD-A995-4576-B01F-234630154E96}'
+extract='shellex\{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
+dir64='C:\Program Files\brivel2thumb'
+dir32='C:\Program Files (x86)\brivel2thumb'
+# The seven entries: key|value name (empty: the default value).
+entries=("CLSID\\$clsid|" "CLSID\\$clsid\\InprocServer32|" "CLSID\\$clsid\\InprocServer32|ThreadingModel"
+         ".bvi\\$thumb|" ".bvi\\$extract|" ".bb2\\$thumb|" ".bb2\\$extract|")
+handler_keys=("CLSID\\$clsid" ".bvi\\$thumb" ".bvi\\$extract" ".bb2\\$thumb" ".bb2\\$extract")
+# Seeded before the install; the uninstall must leave them.
+other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
+other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
+
+reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
+  local selector=(/ve)
+  [ -n "$3" ] && selector=(/v "$3")
+  w reg query "HKCR\\$2" "${selector[@]}" "/reg:$1" | sed -n 's/^ *.* REG_SZ *//p'
+}
+key_exists() { w reg query "HKCR\\$2" "/reg:$1" >/dev/null; }
+installed_products() {  # "name version" per installed product of this package
+  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
+    awk -v name="$display" '
+      /^HKEY/ { if (n == name) print n " " v; n = ""; v = "" }
+      $1 == "DisplayName" { sub(/^ *DisplayName *REG_SZ */, ""); n = $0 }
+      $1 == "DisplayVersion" { v = $3 }
+      END { if (n == name) print n " " v }'
+}
+msiexec() { w msiexec "$@" /qn; }
+
+# --- Build: the package, a rebuild of it and a newer version --------------
+rm -rf "$work/prefix" "$work/msi"
+mkdir -p "$work"
+package() { "$source_dir/scripts/package" --win64-dir "$win64_dir" --win32-dir "$work/win32" "$@"; }
+msi=$(package --out "$work/msi/first") || { echo "FAIL: scripts/package"; exit 1; }
+rebuild=$(package --out "$work/msi/rebuild") || { echo "FAIL: scripts/package (rebuild)"; exit 1; }
+sed -e 's/define Version = "[0-9.]*"/define Version = "26.6.1.0"/' \
+    -e 's/define ReplaceBelow = "[0-9.]*"/define ReplaceBelow = "26.6.2"/' \
+    "$source_dir/packaging/brivel2thumb.wxs" >"$work/newer.wxs"
+newer=$(package --out "$work/msi/newer" --wxs "$work/newer.wxs") ||
+  { echo "FAIL: scripts/package (newer)"; exit 1; }
+expect_eq "product version" "$(msiinfo export "$msi" Property | tr -d '\r' |
+                               awk '$1 == "ProductVersion" { print $2 }')" 26.5.22.0
+win_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+
+# --- Fresh prefix with unrelated keys in both views -------------------------
+"$wine_run" --init "$work" || { echo "FAIL: Wine prefix"; exit 1; }
+for view in 64 32; do
+  w reg add "HKCR\\.bvi" /v PerceivedType /d image /f "/reg:$view" >/dev/null
+  w reg add "HKCR\\.bvi\\$other_handler" /ve /d "$other_clsid" /f "/reg:$view" >/dev/null
+  w reg add "HKCR\\CLSID\\$other_clsid" /ve /d unrelated /f "/reg:$view" >/dev/null
+done
+
+# --- Install -----------------------------------------------------------------
+msiexec /i "$(win_path "$msi")"
+expect_eq "msiexec /i exit code" $? 0
+
+c_drive=$WINEPREFIX/drive_c
+cmp -s "$c_drive/Program Files/brivel2thumb/brivel2thumbx64.dll" "$win64_dir/bin/brivel2thumbx64.dll" &&
+  pass "64-bit DLL installed under Program Files" || fail "64-bit DLL missing or different"
+cmp -s "$c_drive/Program Files (x86)/brivel2thumb/brivel2thumb.dll" "$work/win32/bin/brivel2thumb.dll" &&
+  pass "32-bit DLL installed under Program Files (x86)" || fail "32-bit DLL missing or different"
+
+for view in 64 32; do
+  if [ $view = 64 ]; then dll="$dir64\\brivel2thumbx64.dll"; else dll="$dir32\\brivel2thumb.dll"; fi
+  expected=("$display" "$dll" Apartment "$clsid" "$clsid" "$clsid" "$clsid")
+  for i in "${!entries[@]}"; do
+    key=${entries[$i]%|*} name=${entries[$i]#*|}
+    expect_eq "view $view: $key [${name:-default}]" "$(reg_value $view "$key" "$name")" "${expected[$i]}"
+  done
+done
+
+# --- COM activation through the installed registration -----------------------
+# The probe answers with the path of the DLL that implements the object: it
+# must be the installed copy, not the one in the build tree.
+expect_eq "64-bit CoCreateInstance: IThumbnailProvider and IInitializeWithStream" \
+  "$(w "$probe")" "module: $dir64\\brivel2thumbx64.dll"
+cmake --build "$work/win32" --target com_activation_probe -j2 >/dev/null
+probe32=$(w --bits 32 "$work/win32/bin/com_activation_probe.exe")
+if [ $? -eq 77 ]; then
+  echo "SKIP: 32-bit COM activation: 32-bit programs cannot run on this machine"
+else
+  expect_eq "32-bit CoCreateInstance: IThumbnailProvider and IInitializeWithStream" \
+    "$probe32" "module: $dir32\\brivel2thumb.dll"
+fi
+
+# --- Major upgrade -------------------------------------------------------------
+msiexec /i "$(win_path "$rebuild")"
+expect_eq "rebuild of the same version: exit code" $? 0
+expect_eq "rebuild replaces the installed product" "$(installed_products)" "$display 26.5.22.0"
+msiexec /i "$(win_path "$newer")"
+expect_eq "newer version: exit code" $? 0
+expect_eq "newer version replaces the installed product" "$(installed_products)" "$display 26.6.1.0"
+msiexec /i "$(win_path "$msi")"
+[ $? -ne 0 ] && pass "older version refused over a newer one" || fail "older version installed over a newer one"
+expect_eq "newer product still the only one" "$(installed_products)" "$display 26.6.1.0"
+expect_eq "view 64: DLL path after upgrades" "$(reg_value 64 "CLSID\\$clsid\\InprocServer32" "")" \
+  "$dir64\\brivel2thumbx64.dll"
+
+# --- Uninstall -----------------------------------------------------------------
+msiexec /x "$(win_path "$newer")"
+expect_eq "msiexec /x exit code" $? 0
+expect_eq "no product left" "$(installed_products)" ""
+[ ! -e "$c_drive/Program Files/brivel2thumb/brivel2thumbx64.dll" ] &&
+  [ ! -e "$c_drive/Program Files (x86)/brivel2thumb/brivel2thumb.dll" ] &&
+  pass "both DLLs removed" || fail "a DLL is left after uninstall"
+for view in 64 32; do
+  for key in "${handler_keys[@]}"; do
+    key_exists $view "$key" && fail "view $view: $key left after uninstall" ||
+      pass "view $view: $key removed"
+  done
+  expect_eq "view $view: unrelated value kept" "$(reg_value $view .bvi PerceivedType)" image
+  expect_eq "view $view: unrelated handler kept" "$(reg_value $view ".bvi\\$other_handler" "")" \
+    "$other_clsid"
+  expect_eq "view $view: unrelated class kept" "$(reg_value $view "CLSID\\$other_clsid" "")" unrelated
+done
+
+# Nothing of this prefix may outlive the test.
+wineserver -k >/dev/null 2>&1 || true
+echo "$failures failure(s)"
+[ $failures -eq 0 ]
