@@ -17,22 +17,22 @@ std::int32_t VMBase::Reserved6() {
     return 0;
 }
 void VMBase::Reserved7(std::int32_t) {}
-std::int32_t VMBase::GetInt() {
+std::int32_t VMBase::GetInt() const {
     return 0;
 }
-std::int64_t VMBase::GetInt64() {
+std::int64_t VMBase::GetInt64() const {
     return 0;
 }
 std::int32_t VMBase::Reserved10() {
     return 0;
 }
-double VMBase::GetDouble() {
+double VMBase::GetDouble() const {
     return 0.0;
 }
-std::int32_t VMBase::Compare(const VMBase* other) {
+std::int32_t VMBase::Compare(const VMBase* other) const {
     return other != nullptr ? 0 : -1;
 }
-bool VMBase::Equals(const VMBase* other) {
+bool VMBase::Equals(const VMBase* other) const {
     return other == this;
 }
 
@@ -44,6 +44,6 @@ void VMBase::Load(BVFile* file) {
         file->Read(nullptr, -1);
 }
 
-bool VMBase::Save(BVFile*) {
+bool VMBase::Save(BVFile*) const {
     return false;
 }
