@@ -1,5 +1,7 @@
 #include "diag/BVWin32Semaphore.h"
 
+#include "text/VtableEntry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,6 +32,13 @@ TEST(BVWin32Semaphore, RefusedCountsMakeAnInvalidLock) {
     EXPECT_FALSE(bad.IsValid());
     EXPECT_FALSE(bad.Wait(-1));
     bad.Signal(1);
+}
+
+TEST(BVSemaphore, SlotOrder) {
+    // Slot k >= 1 sits in vtable entry k + 1: the destructor takes two.
+    EXPECT_EQ(VtableEntry(&BVSemaphore::IsValid), 2);
+    EXPECT_EQ(VtableEntry(&BVSemaphore::Wait), 3);
+    EXPECT_EQ(VtableEntry(&BVSemaphore::Signal), 4);
 }
 
 } // namespace
