@@ -1,0 +1,21 @@
+// CRC-32 of ISO-HDLC / IEEE 802.3 (reflected polynomial 0xEDB88320).
+//
+// The caller keeps the register: preset it to 0xFFFFFFFF, feed the bytes in
+// any number of pieces and invert the final value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bv_inflate {
+
+constexpr std::uint32_t kCrcPreset = 0xFFFFFFFFu;
+
+// The standard 256-entry table (entry 1 is 0x77073096).
+const std::uint32_t* CrcTable();
+
+// Folds size bytes into the register and returns the new register. Gives the
+// same value as one table step per byte, eight bytes at a time.
+std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size);
+
+} // namespace bv_inflate

@@ -1,0 +1,547 @@
+#include "inflate/InflateDecoder.h"
+
+#include "inflate/InflateMessages.h"
+
+#include <cstring>
+
+namespace bv_inflate {
+namespace {
+
+constexpr std::uint32_t kWindowMask = kWindowSize - 1;
+constexpr int kCodeLengthSymbols = 19;
+constexpr int kCodeLengthRoot = 7;
+constexpr int kLiteralRoot = 9;
+constexpr int kDistanceRoot = 6;
+constexpr int kLiteralSimpleLimit = 257; // literals 0..255 and the end of block
+
+std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
+    std::uint32_t rev = 0;
+    for (std::uint32_t i = 0; i < bits; ++i) {
+        rev = (rev << 1) | ((code >> i) & 1);
+    }
+    return rev;
+}
+
+} // namespace
+
+void InflateDecoder::Start(std::uint8_t* workArea, InflateInput* input, const char* name) {
+    input_ = input;
+    name_ = name;
+    window_ = workArea + kWindowOffset;
+    entries_ = reinterpret_cast<HuffEntry*>(workArea + kTableOffset);
+    lengths_ = reinterpret_cast<std::int32_t*>(workArea + kLengthsOffset);
+    sorted_ = reinterpret_cast<std::int32_t*>(workArea + kSortedOffset);
+    state_ = BlockHeader;
+    final_ = false;
+    storedCount_ = 0;
+    windowPos_ = 0;
+    copyLength_ = 0;
+    copySource_ = 0;
+    literalRef_ = distanceRef_ = currentRef_ = TableRef{};
+    bitCount_ = 0;
+    bitBuffer_ = 0;
+    pushBackPending_ = false;
+    tableUsed_ = 0;
+}
+
+void InflateDecoder::Stop() {
+    state_ = Idle;
+    input_ = nullptr;
+    window_ = nullptr;
+    entries_ = nullptr;
+    lengths_ = nullptr;
+    sorted_ = nullptr;
+    literalRef_ = distanceRef_ = currentRef_ = TableRef{};
+}
+
+// NeedBits(n, consume), n <= 32. On success at least n bits are buffered,
+// value_ holds the low n of them and, with consume, they have left the buffer.
+// Bytes are taken lazily, the pushed-back byte first, and only while fewer
+// than n bits are buffered: the bytes taken from the input are exactly those
+// the bits asked for so far need. On failure the input has ended: the shortage
+// line is written and the buffered bits stay as they were.
+bool InflateDecoder::NeedBits(std::uint32_t n, bool consume) {
+    while (bitCount_ < n) {
+        if (pushBackPending_) {
+            byte_ = pushBackByte_;
+            pushBackPending_ = false;
+        } else if (input_->ReadSource(&byte_, 1) != 1) {
+            InflateLog(kMsgShortData, name_);
+            return false;
+        }
+        bitBuffer_ =
+            (bitBuffer_ & kMask[bitCount_]) | (static_cast<std::uint32_t>(byte_) << bitCount_);
+        bitCount_ += 8;
+    }
+    value_ = bitBuffer_ & kMask[n];
+    if (consume) {
+        bitBuffer_ = n < 32 ? bitBuffer_ >> n : 0;
+        bitCount_ -= n;
+    }
+    return true;
+}
+
+int InflateDecoder::Fail() {
+    state_ = Error;
+    return -1;
+}
+
+void InflateDecoder::PutByte(std::uint8_t* buffer, int at, std::uint8_t b) {
+    window_[windowPos_] = b;
+    windowPos_ = (windowPos_ + 1) & kWindowMask;
+    if (buffer != nullptr) {
+        buffer[at] = b;
+    }
+}
+
+int InflateDecoder::Decode(std::uint8_t* buffer, int count) {
+    int produced = 0;
+    while (produced < count) {
+        switch (state_) {
+        case Idle:
+        case Error:
+            return -1;
+        case Done:
+            // after the final block: the stream has nothing more
+            return produced;
+        case BlockHeader:
+            // waiting for BFINAL, BTYPE and the block's own header
+            if (!ReadBlockHeader()) {
+                return Fail();
+            }
+            break;
+        case Stored:
+            // waiting for the bytes of a stored block
+            produced = DecodeStored(buffer, produced, count);
+            if (produced < 0) {
+                return Fail();
+            }
+            break;
+        case Codes:
+            // waiting for a literal/length code (or the rest of one, through a link)
+            produced = DecodeFast(buffer, produced, count);
+            if (produced < count && !DecodeCode(buffer, produced)) {
+                return Fail();
+            }
+            break;
+        case Distance:
+            // waiting for the distance code and its extra bits of a match
+            if (!DecodeDistance()) {
+                return Fail();
+            }
+            break;
+        case Copy:
+            // copying a match out of the window
+            produced = CopyMatch(buffer, produced, count);
+            break;
+        default:
+            return Fail();
+        }
+    }
+    return produced;
+}
+
+bool InflateDecoder::ReadBlockHeader() {
+    if (!NeedBits(3, true)) {
+        return false;
+    }
+    final_ = (value_ & 1) != 0;
+    switch (value_ >> 1) {
+    case 0: {
+        // Stored: LEN and NLEN start at the next byte boundary.
+        if (!NeedBits(bitCount_ & 7, true) || !NeedBits(32, true)) {
+            return false;
+        }
+        std::uint32_t len = value_ & 0xFFFF;
+        std::uint32_t xlen = ~value_ >> 16;
+        if (len != xlen) {
+            InflateLog(kMsgStoredSize, len, xlen, name_);
+            return false;
+        }
+        storedCount_ = len;
+        state_ = Stored;
+        return true;
+    }
+    case 1:
+        literalRef_ = TableRef{kFixedLiteralRoot, kFixedLiteralTable, 0};
+        distanceRef_ = TableRef{kFixedDistanceRoot, kFixedDistanceTable, 0};
+        currentRef_ = literalRef_;
+        state_ = Codes;
+        return true;
+    case 2:
+        if (!ReadDynamicHeader()) {
+            return false;
+        }
+        state_ = Codes;
+        return true;
+    default:
+        InflateLog(kMsgBlockType, name_);
+        return false;
+    }
+}
+
+bool InflateDecoder::ReadDynamicHeader() {
+    if (!NeedBits(14, true)) {
+        return false;
+    }
+    // HLIT up to 288 and HDIST up to 32 are taken as sent; symbols 286, 287,
+    // 30 and 31 decode as invalid codes if the data ever uses them.
+    const int nlit = static_cast<int>(value_ & 31) + 257;
+    const int ndist = static_cast<int>((value_ >> 5) & 31) + 1;
+    const int ncode = static_cast<int>(value_ >> 10) + 4;
+    for (int i = 0; i < kCodeLengthSymbols; ++i) {
+        lengths_[i] = 0;
+    }
+    for (int i = 0; i < ncode; ++i) {
+        if (!NeedBits(3, true)) {
+            return false;
+        }
+        lengths_[kCodeLengthOrder[i]] = static_cast<std::int32_t>(value_);
+    }
+    ResetTableSpace();
+    RequestRoot(kCodeLengthRoot);
+    if (!BuildTable(0, kCodeLengthSymbols, kCodeLengthSymbols, nullptr, nullptr) ||
+        !ReadCodeLengths(nlit + ndist)) {
+        return false;
+    }
+    ResetTableSpace(); // the code-length table is not needed any more
+    RequestRoot(kLiteralRoot);
+    if (!BuildTable(0, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra)) {
+        InflateLog(kMsgBadLiteralTable, name_);
+        return false;
+    }
+    literalRef_ = TableRef{rootBits_, entries_, tableBase_};
+    RequestRoot(kDistanceRoot);
+    if (!BuildTable(nlit, ndist, 0, kDistanceBase, kDistanceExtra)) {
+        InflateLog(kMsgBadDistanceTable, name_);
+        return false;
+    }
+    distanceRef_ = TableRef{rootBits_, entries_, tableBase_};
+    currentRef_ = literalRef_;
+    return true;
+}
+
+// Reads total code lengths with the code-length table just built. Repeats may
+// run from the literal/length lengths into the distance lengths.
+bool InflateDecoder::ReadCodeLengths(int total) {
+    const std::uint32_t root = static_cast<std::uint32_t>(rootBits_);
+    const int base = tableBase_;
+    if (root == 0) {
+        // No code-length code at all: there is no table to look a symbol up in.
+        InflateLog(kMsgBadCodeLengthCode, name_);
+        return false;
+    }
+    int i = 0;
+    while (i < total) {
+        if (!NeedBits(root, false)) {
+            return false;
+        }
+        const HuffEntry entry = entries_[base + static_cast<int>(value_)];
+        if ((entry.op & 0x80) != 0) {
+            InflateLog(kMsgBadCodeLengthCode, name_);
+            return false;
+        }
+        if (!NeedBits(entry.bits, true)) {
+            return false;
+        }
+        const std::int32_t symbol = static_cast<std::int32_t>(entry.value);
+        if (symbol < 16) {
+            lengths_[i++] = symbol;
+            continue;
+        }
+        // 16: 3-6 copies of the previous length; 17: 3-10 zeros; 18: 11-138 zeros.
+        const std::uint32_t extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
+        const int repeatBase = symbol == 18 ? 11 : 3;
+        if (!NeedBits(extraBits, true)) {
+            return false;
+        }
+        const int repeat = repeatBase + static_cast<int>(value_);
+        if ((symbol == 16 && i == 0) || repeat > total - i) {
+            InflateLog(kMsgBadRepeat, name_);
+            return false;
+        }
+        const std::int32_t fill = symbol == 16 ? lengths_[i - 1] : 0;
+        for (int k = 0; k < repeat; ++k) {
+            lengths_[i++] = fill;
+        }
+    }
+    return true;
+}
+
+// Canonical Huffman table (RFC 1951, 3.2.2) in the zlib-style two-level form:
+// a root table of rootBits_ index bits, and for longer codes sub-tables reached
+// through link entries. Lengths are taken as sent: over-subscribed codes
+// overwrite each other and the slots of an incomplete set stay invalid.
+bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::uint16_t* base,
+                                const std::uint8_t* extra) {
+    const std::int32_t* lengths = lengths_ + first;
+    for (int len = 0; len < 16; ++len) {
+        count_[len] = 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        ++count_[lengths[i] & 15];
+    }
+    count_[0] = 0;
+    int minLen = 1;
+    while (minLen < 16 && count_[minLen] == 0) {
+        ++minLen;
+    }
+    if (minLen == 16) {
+        rootBits_ = 0;
+        tableBase_ = 0;
+        return true;
+    }
+    int maxLen = 15;
+    while (count_[maxLen] == 0) {
+        --maxLen;
+    }
+    int root = requestedRoot_ < minLen ? minLen : requestedRoot_;
+    if (root > maxLen) {
+        root = maxLen;
+    }
+
+    nextCode_[0] = 0;
+    nextCode_[1] = 0;
+    for (int len = 2; len < 16; ++len) {
+        nextCode_[len] = (nextCode_[len - 1] + count_[len - 1]) * 2;
+    }
+    // Longest codes first, symbol order within one length.
+    offsets_[15] = 0;
+    for (int len = 14; len >= 1; --len) {
+        offsets_[len] = offsets_[len + 1] + count_[len + 1];
+    }
+    offsets_[0] = 0;
+    for (int sym = 0; sym < n; ++sym) {
+        const int len = lengths[sym] & 15;
+        if (len != 0) {
+            sorted_[offsets_[len]++] = sym;
+        }
+    }
+    const int symbols = offsets_[minLen];
+
+    const int rootSize = 1 << root;
+    if (tableUsed_ + rootSize > kTableEntries) {
+        InflateLog(kMsgTableSpace);
+        return false;
+    }
+    tableBase_ = tableUsed_;
+    tableUsed_ += rootSize;
+    for (int j = 0; j < rootSize; ++j) {
+        entries_[tableBase_ + j] = HuffEntry{kOpInvalid, 0, 0};
+    }
+
+    for (int k = 0; k < symbols; ++k) {
+        const int sym = sorted_[k];
+        const int len = lengths[sym] & 15;
+        const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
+                                              static_cast<std::uint32_t>(len));
+        HuffEntry entry;
+        if (sym < simpleLimit) {
+            entry.op = sym < 256 ? kOpLiteral : kOpEndOfBlock;
+            entry.value = static_cast<std::uint32_t>(sym);
+        } else {
+            entry.op = (extra[sym - simpleLimit] + kOpBase) & 0xFF;
+            entry.value = base[sym - simpleLimit];
+        }
+        if (len <= root) {
+            entry.bits = static_cast<std::uint32_t>(len);
+            for (int j = static_cast<int>(rev); j < rootSize; j += 1 << len) {
+                entries_[tableBase_ + j] = entry;
+            }
+            continue;
+        }
+        const int slot = tableBase_ + static_cast<int>(rev & kMask[root]);
+        int subStart;
+        int subBits;
+        if ((entries_[slot].op & 0x40) != 0) {
+            // The first code met for a root slot is its longest one.
+            subBits = len - root;
+            const int subSize = 1 << subBits;
+            if (tableUsed_ + subSize > kTableEntries) {
+                InflateLog(kMsgTableSpace);
+                return false;
+            }
+            subStart = tableUsed_;
+            tableUsed_ += subSize;
+            for (int j = 0; j < subSize; ++j) {
+                entries_[subStart + j] = HuffEntry{kOpInvalid, 0, 0};
+            }
+            entries_[slot] =
+                HuffEntry{static_cast<std::uint32_t>(subBits), static_cast<std::uint32_t>(root),
+                          static_cast<std::uint32_t>(subStart - slot)};
+        } else {
+            subBits = static_cast<int>(entries_[slot].op);
+            subStart = slot + static_cast<int>(entries_[slot].value);
+        }
+        entry.bits = static_cast<std::uint32_t>(len - root);
+        for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
+            entries_[subStart + j] = entry;
+        }
+    }
+    rootBits_ = root;
+    return true;
+}
+
+int InflateDecoder::DecodeStored(std::uint8_t* buffer, int produced, int count) {
+    std::uint32_t k = static_cast<std::uint32_t>(count - produced);
+    if (k > storedCount_) {
+        k = storedCount_;
+    }
+    storedCount_ -= k;
+    if (k > 0 && pushBackPending_) {
+        pushBackPending_ = false;
+        PutByte(buffer, produced++, pushBackByte_);
+        --k;
+    }
+    while (k > 0) {
+        // Up to the window's end at a time; the bytes go straight to their first
+        // place and are copied to the other.
+        std::uint32_t chunk = kWindowSize - static_cast<std::uint32_t>(windowPos_);
+        if (chunk > k) {
+            chunk = k;
+        }
+        std::uint8_t* windowAt = window_ + windowPos_;
+        std::uint8_t* dst = buffer != nullptr ? buffer + produced : windowAt;
+        const int r = input_->ReadSource(dst, static_cast<int>(chunk));
+        if (r != static_cast<int>(chunk)) {
+            InflateLog(kMsgReadError, name_);
+            return -1;
+        }
+        if (buffer != nullptr) {
+            std::memcpy(windowAt, dst, chunk);
+        }
+        windowPos_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) + chunk) &
+                                               kWindowMask);
+        produced += static_cast<int>(chunk);
+        k -= chunk;
+    }
+    if (storedCount_ == 0) {
+        state_ = final_ ? Done : BlockHeader;
+    }
+    return produced;
+}
+
+void InflateDecoder::EndOfBlock() {
+    // Bits read ahead past the end-of-block code may reach into the next
+    // block's first byte (a stored block starts byte-aligned): hand the newest
+    // whole byte back to the input.
+    if (bitCount_ > 7) {
+        bitCount_ -= 8;
+        pushBackByte_ = static_cast<std::uint8_t>(bitBuffer_ >> bitCount_);
+        pushBackPending_ = true;
+    }
+    state_ = final_ ? Done : BlockHeader;
+}
+
+bool InflateDecoder::DecodeCode(std::uint8_t* buffer, int& produced) {
+    const std::uint32_t root = static_cast<std::uint32_t>(currentRef_.rootBits);
+    if (root == 0) {
+        InflateLog(kMsgBadCode, 0, kOpInvalid, name_);
+        return false;
+    }
+    std::uint32_t index;
+    if (NeedBits(root, false)) {
+        index = value_;
+    } else {
+        // At the very end of the data the last code may be shorter than the
+        // root: look it up with the bits there are, the missing ones as zeros.
+        if (bitCount_ == 0) {
+            return false;
+        }
+        index = bitBuffer_ & kMask[bitCount_];
+    }
+    const HuffEntry entry = currentRef_.entries[currentRef_.base + static_cast<int>(index)];
+    if (!NeedBits(entry.bits, true)) {
+        return false;
+    }
+    const std::uint32_t op = entry.op;
+    if (op == kOpLiteral) {
+        PutByte(buffer, produced++, static_cast<std::uint8_t>(entry.value));
+        currentRef_ = literalRef_;
+    } else if ((op & 0x10) != 0) {
+        if (!NeedBits(op & 15, true)) {
+            return false;
+        }
+        copyLength_ = entry.value + value_;
+        currentRef_ = distanceRef_;
+        state_ = Distance;
+    } else if ((op & 0x40) == 0) {
+        currentRef_.rootBits = static_cast<std::int32_t>(op);
+        currentRef_.base += static_cast<std::int32_t>(index + entry.value);
+    } else if ((op & 0x20) != 0) {
+        EndOfBlock();
+    } else {
+        InflateLog(kMsgBadCode, static_cast<int>(index), op, name_);
+        return false;
+    }
+    return true;
+}
+
+bool InflateDecoder::DecodeDistance() {
+    const std::uint32_t root = static_cast<std::uint32_t>(currentRef_.rootBits);
+    if (root == 0) {
+        InflateLog(kMsgBadDistance, 0, kOpInvalid, name_);
+        return false;
+    }
+    if (!NeedBits(root, false)) {
+        return false;
+    }
+    const std::uint32_t index = value_;
+    const HuffEntry entry = currentRef_.entries[currentRef_.base + static_cast<int>(index)];
+    if (!NeedBits(entry.bits, true)) {
+        return false;
+    }
+    const std::uint32_t op = entry.op;
+    if ((op & 0x40) == 0) {
+        currentRef_.rootBits = static_cast<std::int32_t>(op);
+        currentRef_.base += static_cast<std::int32_t>(index + entry.value);
+        return true;
+    }
+    if ((op & 0x10) == 0) {
+        InflateLog(kMsgBadDistance, static_cast<int>(index), op, name_);
+        return false;
+    }
+    if (!NeedBits(op & 15, true)) {
+        return false;
+    }
+    // Distances are not compared with what was produced: the window starts
+    // zero-filled, so reaching before the first byte copies zeros.
+    const std::uint32_t distance = entry.value + value_;
+    copySource_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) - distance) &
+                                            kWindowMask);
+    state_ = Copy;
+    return true;
+}
+
+int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
+    std::uint32_t k = static_cast<std::uint32_t>(count - produced);
+    if (k > copyLength_) {
+        k = copyLength_;
+    }
+    copyLength_ -= k;
+    std::uint32_t src = static_cast<std::uint32_t>(copySource_);
+    std::uint32_t dst = static_cast<std::uint32_t>(windowPos_);
+    for (std::uint32_t i = 0; i < k; ++i) {
+        const std::uint8_t b = window_[src];
+        window_[dst] = b;
+        if (buffer != nullptr) {
+            buffer[produced + static_cast<int>(i)] = b;
+        }
+        src = (src + 1) & kWindowMask;
+        dst = (dst + 1) & kWindowMask;
+    }
+    copySource_ = static_cast<std::int32_t>(src);
+    windowPos_ = static_cast<std::int32_t>(dst);
+    produced += static_cast<int>(k);
+    if (copyLength_ == 0) {
+        currentRef_ = literalRef_;
+        state_ = Codes;
+    }
+    return produced;
+}
+
+int InflateDecoder::DecodeFast(std::uint8_t* /*buffer*/, int produced, int /*count*/) {
+    return produced;
+}
+
+} // namespace bv_inflate

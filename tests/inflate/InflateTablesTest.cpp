@@ -1,0 +1,128 @@
+// The constant tables: the fixed-code tables are the generator's output, the
+// CRC is the standard one, and the builder lays out roots and sub-tables as
+// the decoder expects.
+#include "ContainerFile.h"
+#include "DeflateTestSupport.h"
+#include "FixedTableGenerator.h"
+
+#include "inflate/Crc32.h"
+#include "inflate/InflateDecoder.h"
+#include "inflate/InflateTables.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace bv_inflate;
+
+bool Same(const HuffEntry& a, const HuffEntry& b) {
+    return a.op == b.op && a.bits == b.bits && a.value == b.value;
+}
+
+TEST(InflateTablesTest, FixedTablesAreTheGeneratorsOutput) {
+    const inflate_test::FixedTables t = inflate_test::GenerateFixedTables();
+    ASSERT_EQ(t.literal.size(), 512u);
+    ASSERT_EQ(t.distance.size(), 32u);
+    for (std::size_t i = 0; i < 512; ++i) {
+        EXPECT_TRUE(Same(t.literal[i], kFixedLiteralTable[i])) << "literal slot " << i;
+    }
+    for (std::size_t i = 0; i < 32; ++i) {
+        EXPECT_TRUE(Same(t.distance[i], kFixedDistanceTable[i])) << "distance slot " << i;
+    }
+#ifndef _WIN32
+    std::ifstream committed(BV_INFLATE_SOURCE_DIR "/InflateFixedTables.inc");
+    std::stringstream text;
+    text << committed.rdbuf();
+    EXPECT_EQ(text.str(), inflate_test::FormatFixedTables(t));
+#endif
+}
+
+TEST(InflateTablesTest, FixedTablesInvalidSymbols) {
+    // 286 and 287 (8-bit codes 0xC6, 0xC7) decode as invalid, with their length.
+    EXPECT_EQ(kFixedLiteralTable[0x63].op, kOpInvalid);
+    EXPECT_EQ(kFixedLiteralTable[0x63].bits, 8u);
+    EXPECT_EQ(kFixedLiteralTable[0xE3].op, kOpInvalid);
+    // Distances 30 and 31 are unfilled slots.
+    EXPECT_TRUE(Same(kFixedDistanceTable[0x0F], HuffEntry{kOpInvalid, 0, 0}));
+    EXPECT_TRUE(Same(kFixedDistanceTable[0x1F], HuffEntry{kOpInvalid, 0, 0}));
+}
+
+TEST(InflateTablesTest, CrcIsTheStandardOne) {
+    EXPECT_EQ(CrcTable()[1], 0x77073096u);
+    const char* check = "123456789";
+    EXPECT_EQ(~Crc32Update(kCrcPreset, check, 9), 0xCBF43926u);
+    EXPECT_EQ(~Crc32Update(kCrcPreset, nullptr, 0), 0u);
+    // Every length and alignment, in pieces, against one step per byte.
+    std::uint8_t data[80];
+    for (int i = 0; i < 80; ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    }
+    for (int start = 0; start < 8; ++start) {
+        for (int len = 0; start + len <= 80; ++len) {
+            inflate_test::ByteVector piece(data + start, data + start + len);
+            std::uint32_t reg = kCrcPreset;
+            int split = len / 3;
+            reg = Crc32Update(reg, data + start, static_cast<std::size_t>(split));
+            reg = Crc32Update(reg, data + start + split, static_cast<std::size_t>(len - split));
+            ASSERT_EQ(~reg, inflate_test::ReferenceCrc(piece)) << start << " " << len;
+        }
+    }
+}
+
+class BuilderTest : public ::testing::Test {
+  protected:
+    void SetUp() override { decoder.Start(work.data(), nullptr, ""); }
+    bool Build(const std::vector<int>& lengths, int root) {
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            decoder.Lengths()[i] = lengths[i];
+        }
+        decoder.RequestRoot(root);
+        return decoder.BuildTable(0, static_cast<int>(lengths.size()), 300, nullptr, nullptr);
+    }
+    std::vector<std::uint8_t> work = std::vector<std::uint8_t>(kWorkAreaSize, 0);
+    InflateDecoder decoder;
+};
+
+TEST_F(BuilderTest, RootShrinksToTheLongestCode) {
+    ASSERT_TRUE(Build({2, 2, 2, 2}, 9));
+    EXPECT_EQ(decoder.BuiltRootBits(), 2);
+    EXPECT_EQ(decoder.TableSpaceUsed(), 4);
+    ASSERT_TRUE(Build({0, 0, 0}, 9));
+    EXPECT_EQ(decoder.BuiltRootBits(), 0); // empty table
+}
+
+// Codes 0 (1 bit), 10 (2 bits), 110, 1110 and 1111 with a 2-bit root: the two
+// 4-bit and the 3-bit code share the root slot of "11" through a sub-table.
+TEST_F(BuilderTest, LongCodesGoThroughASubTable) {
+    decoder.ResetTableSpace();
+    ASSERT_TRUE(Build({1, 2, 3, 4, 4}, 2));
+    EXPECT_EQ(decoder.BuiltRootBits(), 2);
+    const HuffEntry* t = decoder.TableSpace() + decoder.BuiltTableBase();
+    EXPECT_TRUE(Same(t[0], HuffEntry{kOpLiteral, 1, 0})); // "0" at indices 0 and 2
+    EXPECT_TRUE(Same(t[2], HuffEntry{kOpLiteral, 1, 0}));
+    EXPECT_TRUE(Same(t[1], HuffEntry{kOpLiteral, 2, 1})); // "10" read LSB first: 01
+    const HuffEntry link = t[3];
+    EXPECT_EQ(link.op, 2u); // a 2-bit sub-table
+    EXPECT_EQ(link.bits, 2u);
+    const HuffEntry* sub = t + 3 + link.value;
+    EXPECT_TRUE(Same(sub[0], HuffEntry{kOpLiteral, 1, 2}));
+    EXPECT_TRUE(Same(sub[2], HuffEntry{kOpLiteral, 1, 2}));
+    EXPECT_TRUE(Same(sub[1], HuffEntry{kOpLiteral, 2, 3}));
+    EXPECT_TRUE(Same(sub[3], HuffEntry{kOpLiteral, 2, 4}));
+    EXPECT_EQ(decoder.TableSpaceUsed(), 8);
+}
+
+TEST_F(BuilderTest, IncompleteSetsLeaveInvalidSlots) {
+    decoder.ResetTableSpace();
+    ASSERT_TRUE(Build({0, 3}, 9));
+    const HuffEntry* t = decoder.TableSpace() + decoder.BuiltTableBase();
+    EXPECT_TRUE(Same(t[0], HuffEntry{kOpLiteral, 3, 1}));
+    for (int i = 1; i < 8; ++i) {
+        EXPECT_TRUE(Same(t[i], HuffEntry{kOpInvalid, 0, 0})) << i;
+    }
+}
+
+} // namespace
