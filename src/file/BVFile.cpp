@@ -1,5 +1,7 @@
 #include "file/BVFile.h"
 
+#include "text/VMString.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -179,8 +181,22 @@ int BVFile::CopyTo(BVFile* dest, int count) {
     return total;
 }
 
-VMString* BVFile::ReadVMString(int) {
-    return nullptr;
+// The text members read into and write from a VMString's own fields; a new
+// text is never a null pointer, failure shows as a null text.
+VMString* BVFile::ReadVMString(int textLength) {
+    VMString* s = new VMString;
+    s->SetLength(textLength, 0, true);
+    if (textLength < 0 || s->Length() != textLength) {
+        // No room for the text (or no text to make room for): nothing consumed.
+        lastOk = 0;
+        return s;
+    }
+    const int got = Read(s->Data(), 0, textLength);
+    if (got < 0)
+        s->Empty();
+    else
+        s->SetLength(got, 0, true);
+    return s;
 }
 
 BVString BVFile::ReadBVString(int textLength) {
@@ -322,7 +338,17 @@ BVWideString BVFile::ReadWStringWithLength() {
 }
 
 VMString* BVFile::ReadVMStringWithLength() {
-    return nullptr;
+    const std::int32_t n = ReadInt32LE(0);
+    if (!LastOk())
+        return new VMString;
+    if (n < 0) {
+        lastOk = 0;
+        return new VMString;
+    }
+    VMString* s = ReadVMString(n);
+    if (!LastOk())
+        s->Empty();
+    return s;
 }
 
 int BVFile::ReadLine(char* buf, int offset, int maxCount) {
@@ -518,11 +544,13 @@ bool BVFile::WriteWithLength(const void* buf, int offset, int count) {
     return buf == nullptr || Write(buf, offset, count);
 }
 
-bool BVFile::Write(const VMString*) {
-    return false;
+bool BVFile::Write(const VMString* s) {
+    return s == nullptr || Write(s->BufferData(), s->Offset(), s->Length());
 }
-bool BVFile::WriteWithLength(const VMString*) {
-    return false;
+bool BVFile::WriteWithLength(const VMString* s) {
+    if (s == nullptr)
+        return WriteInt32(0);
+    return WriteWithLength(s->BufferData(), s->Offset(), s->Length());
 }
 
 bool BVFile::WriteFrom(BVFile* src) {

@@ -1,0 +1,9 @@
+# The text value, in a library of its own: VMString derives from the value
+# classes (bv_values, above the files), and BVFile's text members create
+# VMStrings, so bv_file and bv_vmstring need each other. CMake repeats static
+# libraries of such a cycle on the link line.
+add_library(bv_vmstring STATIC ${CMAKE_CURRENT_LIST_DIR}/VMValue.cpp
+                               ${CMAKE_CURRENT_LIST_DIR}/VMString.cpp
+                               ${CMAKE_CURRENT_LIST_DIR}/VMStringPending.cpp)
+target_link_libraries(bv_vmstring PUBLIC bv_values bv_text bv_platform)
+target_link_libraries(bv_file PUBLIC bv_vmstring)

@@ -1,0 +1,8 @@
+# Tests of the text value and of BVFile's text members (see src/text/VMString.cmake).
+bv_add_test(vmstring_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/VMStringSlotTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/VMStringTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/VMStringPendingTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/VMStringFileTest.cpp
+  LIBS bv_vmstring bv_file)
+target_include_directories(vmstring_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -1,0 +1,243 @@
+// The placeholders of VMStringPending.cpp, listed and probed.
+//
+// Each probe calls one pending slot on inputs where the real operation gives
+// a different answer than the placeholder, and is true while the placeholder
+// answers. When a family is built its probes fail here, naming the rows to
+// remove from kVMStringPendingSlots (and the probes to drop), so the list
+// never claims a slot that is done, nor hides one that is not.
+#include "text/VMStringPending.h"
+
+#include "VMStringTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace {
+
+const char kText[] = " a,B\\n\\\"\n"; // space a , B \ n \ " LF
+
+struct Subjects {
+    Text s = MakeText(kText);
+    Text other = MakeText(" a");
+    Text sjis = MakeBytes("\x82\xa0");
+    Text num = MakeText("12");
+    Text path = MakeText("d\\n.e");
+};
+
+using Probe = std::function<bool(Subjects&)>;
+
+const std::uint8_t* U(const char* p) {
+    return reinterpret_cast<const std::uint8_t*>(p);
+}
+
+// True while the text is what it was: the editing placeholders do nothing.
+bool Same(const Subjects& x) {
+    return Str(*x.s) == kText;
+}
+
+// True for a new object holding a null text (taken over and released).
+bool NullObject(VMString* result) {
+    Text owned(result);
+    return owned != nullptr && owned->IsNull();
+}
+
+void CallFormatV(VMString& s, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    s.FormatV(format, args);
+    va_end(args);
+}
+
+template <class T> bool Unparsed(T got, int error) {
+    return got == T(7) && error == 1;
+}
+
+#define EDIT(slot, call)                                                                           \
+    {                                                                                              \
+        slot, [](Subjects& x) {                                                                    \
+            x.s->call;                                                                             \
+            return Same(x);                                                                        \
+        }                                                                                          \
+    }
+#define RESULT(slot, expr)                                                                         \
+    {                                                                                              \
+        slot, [](Subjects& x) { return expr; }                                                     \
+    }
+#define PARSE(slot, call)                                                                          \
+    {                                                                                              \
+        slot, [](Subjects& x) {                                                                    \
+            int error = 0;                                                                         \
+            const auto got = x.num->call;                                                          \
+            return Unparsed(got, error);                                                           \
+        }                                                                                          \
+    }
+
+const std::map<int, Probe>& Probes() {
+    static const std::map<int, Probe> probes = {
+        RESULT(66, (CallFormatV(*x.s, "x"), x.s->IsNull())),
+        RESULT(67, (x.s->Format("x"), x.s->IsNull())),
+        EDIT(68, AppendBytes(U("x"), 1, 0)),
+        EDIT(69, AppendFill('x', 2)),
+        EDIT(70, AppendByte('x')),
+        EDIT(71, AppendUInt16(1)),
+        EDIT(72, AppendInt32(1)),
+        EDIT(73, AppendUInt32(1)),
+        EDIT(74, AppendCString("x")),
+        EDIT(75, AppendText(x.other.get())),
+        EDIT(76, AppendSub(x.other.get(), 0, 1)),
+        EDIT(77, AppendIndentedBytes(1, "x", 1, 0)),
+        EDIT(78, AppendIndentedCString(1, "x")),
+        EDIT(79, AppendIndentedText(1, x.other.get())),
+        EDIT(80, AssignBytesWithByte("x", 1, 'y', 0)),
+        EDIT(81, AssignCStringWithByte("x", 'y')),
+        EDIT(82, AssignTextWithByte(x.other.get(), 'y')),
+        EDIT(83, AssignConcatBytes("x", 1, U("y"), 1, 0, 0)),
+        EDIT(84, AssignConcatCStrings("x", "y")),
+        EDIT(85, AssignConcatTextCString(x.other.get(), "y")),
+        EDIT(86, AssignConcatCStringText("x", x.other.get())),
+        EDIT(87, AssignConcatText(x.other.get(), x.other.get())),
+        EDIT(88, InsertFill(0, 'x', 1)),
+        EDIT(89, InsertByte(0, 'x')),
+        EDIT(90, InsertUInt16(0, 1)),
+        EDIT(91, InsertInt32(0, 1)),
+        EDIT(92, InsertUInt32(0, 1)),
+        EDIT(93, InsertBytes(0, U("x"), 1, 0)),
+        EDIT(94, InsertCString(0, "x")),
+        EDIT(95, InsertText(0, x.other.get())),
+        EDIT(96, InsertAtLineBytes(1, U("x"), 1, 0)),
+        EDIT(97, InsertAtLineCString(1, "x")),
+        EDIT(98, InsertAtLineText(1, x.other.get())),
+        EDIT(99, OverwriteBytes(0, U("x"), 1, 0)),
+        EDIT(100, OverwriteCString(0, "x")),
+        EDIT(101, OverwriteText(1, x.other.get())),
+        EDIT(102, Delete(0, 1)),
+        EDIT(103, ReplaceChars(",", 'x')),
+        EDIT(104, ReplaceCharsWithText(",", x.other.get())),
+        EDIT(105, ReplaceLineBytes(1, U("x"), 1, 0)),
+        EDIT(106, ReplaceLineCString(1, "x")),
+        EDIT(107, ReplaceLineText(1, x.other.get())),
+        EDIT(108, Unescape()),
+        EDIT(109, UnescapeQuotes()),
+        EDIT(110, MakeLower()),
+        EDIT(111, MakeUpper()),
+        RESULT(112, NullObject(x.s->Mid(1, 1))),
+        RESULT(113, NullObject(x.s->Left(1))),
+        RESULT(114, NullObject(x.s->RightFrom(1))),
+        RESULT(115, NullObject(x.s->Trimmed(" ", nullptr))),
+        RESULT(116, NullObject(x.s->TrimmedWhitespace(nullptr))),
+        RESULT(117, NullObject(x.s->MidView(1, 1))),
+        RESULT(118, NullObject(x.s->LeftView(1))),
+        RESULT(119, NullObject(x.s->RightFromView(1))),
+        RESULT(120, NullObject(x.s->TrimmedView(" ", nullptr))),
+        RESULT(121, NullObject(x.s->TrimmedWhitespaceView(nullptr))),
+        EDIT(122, Crop(1, 1)),
+        EDIT(123, KeepLeft(1)),
+        EDIT(124, KeepFrom(1)),
+        EDIT(125, Trim(" ")),
+        EDIT(126, TrimWhitespace()),
+        RESULT(127, x.s->Split(nullptr, ',') == 0),
+        RESULT(128, x.s->Find(',', 0) == -1),
+        RESULT(129, x.s->FindOneOf(",", 0) == -1),
+        RESULT(130, x.s->ReverseFind(',', -1) == -1),
+        RESULT(131, x.s->ReverseFindOneOf(",", -1) == -1),
+        RESULT(132, x.s->FindNot(' ', 0) == -1),
+        RESULT(133, x.s->FindNotOneOf(" ", 0) == -1),
+        RESULT(134, x.s->CompareBytes(U("\x01"), 1, 0) == -1),
+        RESULT(135, x.s->CompareCString("\x01") == -1),
+        RESULT(136, x.s->CompareText(nullptr) == -1),
+        RESULT(137, x.s->CompareBytesNoCase(U("\x01"), 1, 0) == -1),
+        RESULT(138, x.s->CompareCStringNoCase("\x01") == -1),
+        RESULT(139, x.s->CompareTextNoCase(nullptr) == -1),
+        RESULT(140, x.s->CollateBytesNoCase(U("\x01"), 1, 0) == -1),
+        RESULT(141, x.s->CollateCStringNoCase("\x01") == -1),
+        RESULT(142, x.s->CollateTextNoCase(nullptr) == -1),
+        RESULT(143, x.s->CompareCStringPrefix(" a", 2, 0) == -1),
+        RESULT(144, x.s->CompareTextPrefix(x.other.get(), 2, 0) == -1),
+        RESULT(145, x.s->CompareCStringPrefixNoCase(" A", 2, 0) == -1),
+        RESULT(146, x.s->CompareTextPrefixNoCase(x.other.get(), 2, 0) == -1),
+        RESULT(147, x.sjis->LeadStateAt(0) == 0),
+        RESULT(148, !x.s->IsCharAt(1, 'a')),
+        RESULT(149, !x.s->StartsWithBytes(U(" "), 1, 0)),
+        RESULT(150, !x.s->StartsWithCString(" ")),
+        RESULT(151, !x.s->StartsWithText(x.other.get())),
+        RESULT(152, !x.s->StartsWithBytesNoCase(U(" A"), 2, 0)),
+        RESULT(153, !x.s->StartsWithCStringNoCase(" A")),
+        RESULT(154, !x.s->StartsWithTextNoCase(x.other.get())),
+        RESULT(155, !x.s->EndsWithBytes(U("\n"), 1)),
+        RESULT(156, !x.s->EndsWithCString("\n")),
+        RESULT(157, !x.s->EndsWithText(nullptr)),
+        RESULT(158, !x.s->EndsWithBytesNoCase(U("\n"), 1)),
+        RESULT(159, !x.s->EndsWithCStringNoCase("\n")),
+        RESULT(160, !x.s->EndsWithTextNoCase(nullptr)),
+        RESULT(161, x.s->FindPattern(U("a?B"), 3, false, 0, 0) == -1),
+        RESULT(162, x.s->FindPatternCString("a?B", false, 0) == -1),
+        RESULT(163, x.s->FindPatternText(x.other.get(), false, 0) == -1),
+        RESULT(164, x.s->FindPatternNoCase(U("A?b"), 3, false, 0, 0) == -1),
+        RESULT(165, x.s->FindPatternNoCaseCString("A?b", false, 0) == -1),
+        RESULT(166, x.s->FindPatternNoCaseText(x.other.get(), false, 0) == -1),
+        RESULT(167,
+               [&x] {
+                   int start = 0;
+                   return x.s->LocateLine(&start, 1) == -1;
+               }()),
+        PARSE(168, ToInt8(7, &error, false)),
+        PARSE(169, ToUInt8(7, &error, false)),
+        PARSE(170, ToInt16(7, &error, false)),
+        PARSE(171, ToUInt16(7, &error, false)),
+        PARSE(172, ToInt32(7, &error, false)),
+        PARSE(173, ToUInt32(7, &error, false)),
+        PARSE(174, ToInt64(7, &error, false)),
+        PARSE(175, ToUInt64(7, &error, false)),
+        PARSE(176, ToFloat(7.0f, &error)),
+        PARSE(177, ToDouble(7.0, &error)),
+        RESULT(178, NullObject(x.path->FileTitle(false))),
+        RESULT(179, NullObject(x.path->FileExtension())),
+        RESULT(180, NullObject(x.path->DirectoryWithSeparator(false))),
+        RESULT(181, NullObject(x.path->Directory(false))),
+        RESULT(182, x.s->HashNoCase() == 0),
+        RESULT(183, x.s->ShortCode() == 0),
+        RESULT(184, x.num->IntAfterPrefix("1") == 0),
+        RESULT(185, NullObject(x.s->Encrypt(x.other.get(), false, false))),
+        RESULT(186, x.num->Decrypt(x.other.get(), false, false) == nullptr),
+    };
+    return probes;
+}
+
+#undef EDIT
+#undef RESULT
+#undef PARSE
+
+TEST(VMStringPending, EveryListedSlotStillHoldsItsPlaceholder) {
+    std::map<std::string, int> perFamily;
+    for (int i = 0; i < kVMStringPendingCount; ++i) {
+        const VMStringPendingSlot& row = kVMStringPendingSlots[i];
+        ++perFamily[row.family];
+        const auto probe = Probes().find(row.slot);
+        ASSERT_NE(probe, Probes().end()) << "no probe for slot " << row.slot << " " << row.name;
+        Subjects x;
+        EXPECT_TRUE(probe->second(x))
+            << "slot " << row.slot << " " << row.name << " (" << row.family
+            << ") no longer answers as a placeholder: once built, remove its row from "
+               "kVMStringPendingSlots and its probe here";
+    }
+    for (const auto& family : perFamily)
+        std::printf("pending: %3d slots of %s\n", family.second, family.first.c_str());
+}
+
+TEST(VMStringPending, ListedSlotsLieAfterTheStorageOperations) {
+    int previous = 65;
+    for (int i = 0; i < kVMStringPendingCount; ++i) {
+        EXPECT_GT(kVMStringPendingSlots[i].slot, previous) << "ascending and after slot 65";
+        previous = kVMStringPendingSlots[i].slot;
+    }
+    EXPECT_LE(previous, 186);
+    EXPECT_LE(Probes().size(), static_cast<std::size_t>(kVMStringPendingCount))
+        << "a probe for a slot that is no longer listed";
+}
+
+} // namespace
