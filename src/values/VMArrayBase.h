@@ -215,20 +215,10 @@ template <class T, class ARG> class VMArrayBase {
 
     template <class Key, class KeyAt> Place SortedPlace(Key key, bool ascending, KeyAt keyAt);
     template <class KeyF> int InsertSortedAny(const T* obj, bool ascending, KeyF f, void* ud);
-    template <class KeyF>
-    bool InsertAllSortedAny(const VMArrayBase* other, bool ascending, KeyF f, void* ud);
-    template <class KeyF>
-    int InsertSortedIfAbsentAny(const T* obj, bool ascending, KeyF f, void* kud, EqualFunc eq,
-                                void* eud);
-    template <class KeyF>
-    bool InsertAllSortedIfAbsentAny(const VMArrayBase* other, bool ascending, KeyF f, void* kud,
-                                    EqualFunc eq, void* eud);
-    template <class KeyF>
-    int InsertSortedOrReplaceAny(const T* obj, bool ascending, KeyF f, void* kud, EqualFunc eq,
-                                 void* eud);
-    template <class KeyF>
-    bool InsertAllSortedOrReplaceAny(const VMArrayBase* other, bool ascending, KeyF f, void* kud,
-                                     EqualFunc eq, void* eud);
+    // Find(obj), else insert(); the index found or inserted at.
+    template <class Insert> int FindOr(const T* obj, EqualFunc eq, void* ud, Insert insert);
+    // As FindOr, but an element found is replaced by obj (SetAt).
+    template <class Insert> int ReplaceOr(const T* obj, EqualFunc eq, void* ud, Insert insert);
     // Runs op(element) over each of other's elements; false at the first
     // failure. An array cannot be inserted into itself element by element.
     template <class Op> bool ForEachOf(const VMArrayBase* other, Op op);

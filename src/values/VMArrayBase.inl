@@ -206,8 +206,7 @@ template <class T, class ARG> int VMArrayBase<T, ARG>::Add(const T* obj) {
 
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::AddUnique(const T* obj, EqualFunc equal, void* userData) {
-    const int found = Find(obj, equal, userData);
-    return found >= 0 ? found : Add(obj);
+    return FindOr(obj, equal, userData, [&] { return Add(obj); });
 }
 
 template <class T, class ARG> int VMArrayBase<T, ARG>::RemoveValue(const T* probe) {
@@ -368,6 +367,23 @@ int VMArrayBase<T, ARG>::InsertSortedAny(const T* obj, bool ascending, KeyF f, v
 }
 
 template <class T, class ARG>
+template <class Insert>
+int VMArrayBase<T, ARG>::FindOr(const T* obj, EqualFunc equal, void* userData, Insert insert) {
+    const int found = Find(obj, equal, userData);
+    return found >= 0 ? found : insert();
+}
+
+template <class T, class ARG>
+template <class Insert>
+int VMArrayBase<T, ARG>::ReplaceOr(const T* obj, EqualFunc equal, void* userData, Insert insert) {
+    const int found = Find(obj, equal, userData);
+    if (found < 0)
+        return insert();
+    SetAt(found, obj);
+    return found;
+}
+
+template <class T, class ARG>
 template <class Op>
 bool VMArrayBase<T, ARG>::ForEachOf(const VMArrayBase* other, Op op) {
     if (other == nullptr)
@@ -379,50 +395,6 @@ bool VMArrayBase<T, ARG>::ForEachOf(const VMArrayBase* other, Op op) {
             return false;
     }
     return true;
-}
-
-template <class T, class ARG>
-template <class KeyF>
-bool VMArrayBase<T, ARG>::InsertAllSortedAny(const VMArrayBase* other, bool ascending, KeyF f,
-                                             void* ud) {
-    return ForEachOf(other, [&](const T* e) { return InsertSortedAny(e, ascending, f, ud) >= 0; });
-}
-
-template <class T, class ARG>
-template <class KeyF>
-int VMArrayBase<T, ARG>::InsertSortedIfAbsentAny(const T* obj, bool ascending, KeyF f, void* kud,
-                                                 EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    return found >= 0 ? found : InsertSortedAny(obj, ascending, f, kud);
-}
-
-template <class T, class ARG>
-template <class KeyF>
-bool VMArrayBase<T, ARG>::InsertAllSortedIfAbsentAny(const VMArrayBase* other, bool ascending,
-                                                     KeyF f, void* kud, EqualFunc eq, void* eud) {
-    return ForEachOf(other, [&](const T* e) {
-        return InsertSortedIfAbsentAny(e, ascending, f, kud, eq, eud) >= 0;
-    });
-}
-
-template <class T, class ARG>
-template <class KeyF>
-int VMArrayBase<T, ARG>::InsertSortedOrReplaceAny(const T* obj, bool ascending, KeyF f, void* kud,
-                                                  EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    if (found < 0)
-        return InsertSortedAny(obj, ascending, f, kud);
-    SetAt(found, obj);
-    return found;
-}
-
-template <class T, class ARG>
-template <class KeyF>
-bool VMArrayBase<T, ARG>::InsertAllSortedOrReplaceAny(const VMArrayBase* other, bool ascending,
-                                                      KeyF f, void* kud, EqualFunc eq, void* eud) {
-    return ForEachOf(other, [&](const T* e) {
-        return InsertSortedOrReplaceAny(e, ascending, f, kud, eq, eud) >= 0;
-    });
 }
 
 template <class T, class ARG>
@@ -449,8 +421,7 @@ bool VMArrayBase<T, ARG>::InsertAllSortedDouble(const VMArrayBase* other, bool a
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertIfAbsent(int index, const T* obj, int k, EqualFunc equal,
                                         void* userData) {
-    const int found = Find(obj, equal, userData);
-    return found >= 0 ? found : InsertCopies(index, obj, k);
+    return FindOr(obj, equal, userData, [&] { return InsertCopies(index, obj, k); });
 }
 
 template <class T, class ARG>
@@ -467,11 +438,7 @@ bool VMArrayBase<T, ARG>::InsertAllIfAbsent(int index, const VMArrayBase* other,
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertOrReplace(int index, const T* obj, int k, EqualFunc equal,
                                          void* userData) {
-    const int found = Find(obj, equal, userData);
-    if (found < 0)
-        return InsertCopies(index, obj, k);
-    SetAt(found, obj);
-    return found;
+    return ReplaceOr(obj, equal, userData, [&] { return InsertCopies(index, obj, k); });
 }
 
 template <class T, class ARG>
@@ -488,8 +455,7 @@ bool VMArrayBase<T, ARG>::InsertAllOrReplace(int index, const VMArrayBase* other
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSortedIfAbsent(const T* obj, bool ascending, KeyFunc f, void* kud,
                                               EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    return found >= 0 ? found : InsertSorted(obj, ascending, f, kud);
+    return FindOr(obj, eq, eud, [&] { return InsertSorted(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
@@ -503,8 +469,7 @@ bool VMArrayBase<T, ARG>::InsertAllSortedIfAbsent(const VMArrayBase* other, bool
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSorted64IfAbsent(const T* obj, bool ascending, Key64Func f,
                                                 void* kud, EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    return found >= 0 ? found : InsertSorted64(obj, ascending, f, kud);
+    return FindOr(obj, eq, eud, [&] { return InsertSorted64(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
@@ -519,8 +484,7 @@ bool VMArrayBase<T, ARG>::InsertAllSorted64IfAbsent(const VMArrayBase* other, bo
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSortedDoubleIfAbsent(const T* obj, bool ascending, KeyDoubleFunc f,
                                                     void* kud, EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    return found >= 0 ? found : InsertSortedDouble(obj, ascending, f, kud);
+    return FindOr(obj, eq, eud, [&] { return InsertSortedDouble(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
@@ -535,11 +499,7 @@ bool VMArrayBase<T, ARG>::InsertAllSortedDoubleIfAbsent(const VMArrayBase* other
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSortedOrReplace(const T* obj, bool ascending, KeyFunc f, void* kud,
                                                EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    if (found < 0)
-        return InsertSorted(obj, ascending, f, kud);
-    SetAt(found, obj);
-    return found;
+    return ReplaceOr(obj, eq, eud, [&] { return InsertSorted(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
@@ -553,11 +513,7 @@ bool VMArrayBase<T, ARG>::InsertAllSortedOrReplace(const VMArrayBase* other, boo
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSorted64OrReplace(const T* obj, bool ascending, Key64Func f,
                                                  void* kud, EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    if (found < 0)
-        return InsertSorted64(obj, ascending, f, kud);
-    SetAt(found, obj);
-    return found;
+    return ReplaceOr(obj, eq, eud, [&] { return InsertSorted64(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
@@ -572,11 +528,7 @@ bool VMArrayBase<T, ARG>::InsertAllSorted64OrReplace(const VMArrayBase* other, b
 template <class T, class ARG>
 int VMArrayBase<T, ARG>::InsertSortedDoubleOrReplace(const T* obj, bool ascending, KeyDoubleFunc f,
                                                      void* kud, EqualFunc eq, void* eud) {
-    const int found = Find(obj, eq, eud);
-    if (found < 0)
-        return InsertSortedDouble(obj, ascending, f, kud);
-    SetAt(found, obj);
-    return found;
+    return ReplaceOr(obj, eq, eud, [&] { return InsertSortedDouble(obj, ascending, f, kud); });
 }
 
 template <class T, class ARG>
