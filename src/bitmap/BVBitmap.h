@@ -5,9 +5,22 @@
 // B, G, R, A; colour not premultiplied). A bitmap whose storage could not be
 // obtained is simply empty: sizes 0, no pixels, GetTypeId() 0. Bitmaps are
 // made with new and destroyed through the virtual destructor.
+//
+// Two further storage arrangements exist beside the plain one. Compressed:
+// the bitmap holds only a packed container block and expands it into the
+// pixels on the first pixel access. Indexed: the storage is a 1024-byte
+// palette followed by one byte per pixel in rows padded to a multiple of 4;
+// the 32-bit pixel array is then the palette, paletteCount entries wide and
+// one high. The bitmap owns the packed block as well as the pixels (both
+// global memory). The thumbnail path makes plain bitmaps only.
 #pragma once
 
+#include "values/BVArray.h"
+#include "values/VMClassArray.h"
+
 #include <cstdint>
+
+class BVInflate;
 
 class BVBitmap {
   public:
@@ -19,11 +32,30 @@ class BVBitmap {
     BVBitmap(const BVBitmap&) = delete;
     BVBitmap& operator=(const BVBitmap&) = delete;
 
+    static constexpr int kPaletteBytes = 1024; // 256 entries of 4 bytes
+
     virtual ~BVBitmap();                     // slot 0
     virtual std::uint32_t GetTypeId() const; // slot 1
+    // Slot 2: this class cannot be loaded from a stream. Closes the source
+    // when closeSource is set; the other arguments are ignored. Always false,
+    // the bitmap unchanged.
+    virtual bool Load(BVInflate* source, int part, bool closeSource, int options);
+
+    // Makes the bitmap a compressed one of the given size: it takes over the
+    // packed container (a global-memory block of size bytes) and expands it on
+    // the first pixel access. The expanded bytes are either width x height
+    // 32-bit pixels (paletteCount 0) or an indexed image, packed (palette of
+    // paletteCount entries, then rows of exactly width bytes) or already in
+    // the expanded indexed layout. False, nothing taken and nothing changed,
+    // for sizes out of range or a palette of more than 256 entries.
+    bool AdoptPacked(void* packed, int size, int width, int height, int paletteCount);
 
     // The 32-bit pixel array, or null when the bitmap has no storage.
+    // Expands compressed storage first.
     std::uint32_t* Pixels();
+    // Indexed bitmaps: the first index row, inside the storage; else null.
+    std::uint8_t* IndexRows() { return Pixels() != nullptr ? indexRows_ : nullptr; }
+    int PaletteCount() const { return paletteCount_; }
     int ArrayWidth() const { return paletteCount_ != 0 ? paletteCount_ : width_; }
     int ArrayHeight() const { return paletteCount_ != 0 ? 1 : height_; }
 
@@ -31,10 +63,18 @@ class BVBitmap {
     int Height() const { return height_; }
     bool Valid() const { return valid_; }
 
-    // Returns to the empty state, freeing the storage unless it is external.
+    // Returns to the empty state, freeing the storage unless it is external,
+    // the packed block and the containers' contents.
     void Clear();
 
+    // Auxiliary containers: nothing in the system fills them; Clear empties them.
+    VMClassArray<VMSize, VMSize&>& Sizes() { return sizes_; }
+    BVArray<int, int>& Values() { return values_; }
+
   private:
+    void Expand();
+    bool ExpandIndexed(int expandedSize);
+
     int width_ = 0;
     int height_ = 0;
     void* pixels_ = nullptr;
@@ -50,4 +90,6 @@ class BVBitmap {
     std::uint8_t* indexRows_ = nullptr;
     void* packed_ = nullptr;
     int packedSize_ = 0;
+    VMClassArray<VMSize, VMSize&> sizes_;
+    BVArray<int, int> values_;
 };
