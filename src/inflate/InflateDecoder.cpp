@@ -540,7 +540,152 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
     return produced;
 }
 
-int InflateDecoder::DecodeFast(std::uint8_t* /*buffer*/, int produced, int /*count*/) {
+// The fast loop: whole literal and length/distance symbols straight from the
+// input's buffer through a 64-bit bit buffer, while its margins hold. It does
+// exactly what the byte-at-a-time path would do with the same bits, and on the
+// way out hands the input back in the state that path would have left it in:
+// the bytes taken are those that path's lazy NeedBits calls would have taken
+// (tracked as the furthest bit any of them would have looked at), and the bits
+// left over go back into the 32-bit bit buffer. Anything else (an end of
+// block, an invalid code, an empty table, a second-level link) is left to the
+// byte-at-a-time path, which also writes every message.
+//
+// Margins: one refill gives at least 56 bits; a symbol needs at most 15 bits of
+// literal/length code, 5 extra, 15 of distance code and 13 extra = 48 bits, so
+// one refill per symbol suffices; a refill reads 8 bytes, so 8 bytes must be
+// in view. A symbol produces at most 258 bytes.
+namespace {
+
+constexpr int kMaxMatch = 258;
+constexpr int kRefillBytes = 8;
+static_assert(15 + 5 + 15 + 13 <= 56, "one refill covers a whole length/distance pair");
+
+std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) {
+        v = (v << 8) | p[i];
+    }
+    return v;
+}
+
+bool IsLink(std::uint32_t op) {
+    return op != kOpLiteral && (op & 0x50) == 0;
+}
+
+} // namespace
+
+int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
+    if (pushBackPending_ || count - produced < kMaxMatch || literalRef_.rootBits == 0 ||
+        currentRef_.rootBits != literalRef_.rootBits || currentRef_.base != literalRef_.base ||
+        currentRef_.entries != literalRef_.entries) {
+        return produced;
+    }
+    const std::uint8_t* view;
+    const int viewSize = input_->PeekSource(&view);
+    if (viewSize < kRefillBytes) {
+        return produced;
+    }
+    const std::uint8_t* const viewEnd = view + viewSize;
+    const std::uint8_t* in = view;
+    std::uint64_t bits = bitBuffer_ & kMask[bitCount_];
+    std::uint32_t bitsLeft = bitCount_;
+    // Bit positions count from the first byte in view; the bits still in the
+    // 32-bit buffer lie before it.
+    auto position = [&]() { return static_cast<std::int64_t>(in - view) * 8 - bitsLeft; };
+    std::int64_t furthest = position();
+
+    const HuffEntry* const literals = literalRef_.entries + literalRef_.base;
+    const std::uint32_t literalRoot = static_cast<std::uint32_t>(literalRef_.rootBits);
+    const HuffEntry* const distances = distanceRef_.entries + distanceRef_.base;
+    const std::uint32_t distanceRoot = static_cast<std::uint32_t>(distanceRef_.rootBits);
+    std::uint8_t* const window = window_;
+    std::uint32_t wp = static_cast<std::uint32_t>(windowPos_);
+
+    while (count - produced >= kMaxMatch && viewEnd - in >= kRefillBytes) {
+        bits |= LoadLittleEndian64(in) << bitsLeft;
+        in += (63 - bitsLeft) >> 3;
+        bitsLeft |= 56;
+        // Where to come back to when this symbol is left to the other path.
+        const std::uint64_t startBits = bits;
+        const std::uint32_t startLeft = bitsLeft;
+        const std::uint8_t* const startIn = in;
+        const std::int64_t startFurthest = furthest;
+        auto consume = [&](std::uint32_t n) {
+            bits >>= n;
+            bitsLeft -= n;
+        };
+        auto lookAt = [&](std::uint32_t n) {
+            const std::int64_t end = position() + n;
+            furthest = end > furthest ? end : furthest;
+            return static_cast<std::uint32_t>(bits) & kMask[n];
+        };
+
+        std::uint32_t index = lookAt(literalRoot);
+        HuffEntry e = literals[index];
+        if (IsLink(e.op)) {
+            consume(e.bits);
+            const HuffEntry* sub = literals + index + e.value;
+            e = sub[lookAt(e.op)];
+        }
+        if (e.op == kOpLiteral) {
+            consume(e.bits);
+            window[wp] = static_cast<std::uint8_t>(e.value);
+            wp = (wp + 1) & kWindowMask;
+            if (buffer != nullptr) {
+                buffer[produced] = static_cast<std::uint8_t>(e.value);
+            }
+            ++produced;
+            continue;
+        }
+        bool handled = false;
+        if ((e.op & 0x10) != 0 && distanceRoot != 0) {
+            consume(e.bits);
+            const std::uint32_t length = e.value + lookAt(e.op & 15);
+            consume(e.op & 15);
+            index = lookAt(distanceRoot);
+            HuffEntry d = distances[index];
+            if (IsLink(d.op)) {
+                consume(d.bits);
+                const HuffEntry* sub = distances + index + d.value;
+                d = sub[lookAt(d.op)];
+            }
+            if ((d.op & 0x50) == 0x50) {
+                consume(d.bits);
+                const std::uint32_t distance = d.value + lookAt(d.op & 15);
+                consume(d.op & 15);
+                std::uint32_t src = (wp - distance) & kWindowMask;
+                for (std::uint32_t k = 0; k < length; ++k) {
+                    const std::uint8_t b = window[src];
+                    window[wp] = b;
+                    if (buffer != nullptr) {
+                        buffer[produced + static_cast<int>(k)] = b;
+                    }
+                    src = (src + 1) & kWindowMask;
+                    wp = (wp + 1) & kWindowMask;
+                }
+                produced += static_cast<int>(length);
+                handled = true;
+            }
+        }
+        if (!handled) {
+            bits = startBits;
+            bitsLeft = startLeft;
+            in = startIn;
+            furthest = startFurthest;
+            break;
+        }
+    }
+
+    // Take what the byte-at-a-time path would have taken by now and keep the
+    // rest of its bytes' bits.
+    const std::int64_t pos = position();
+    const std::int64_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
+    if (taken > 0) {
+        input_->TakeSource(static_cast<int>(taken));
+    }
+    bitCount_ = static_cast<std::uint32_t>(taken * 8 - pos);
+    bitBuffer_ = static_cast<std::uint32_t>(bits) & kMask[bitCount_];
+    windowPos_ = static_cast<std::int32_t>(wp);
     return produced;
 }
 
