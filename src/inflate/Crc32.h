@@ -14,8 +14,11 @@ constexpr std::uint32_t kCrcPreset = 0xFFFFFFFFu;
 // The standard 256-entry table (entry 1 is 0x77073096).
 const std::uint32_t* CrcTable();
 
-// Folds size bytes into the register and returns the new register. Gives the
-// same value as one table step per byte, eight bytes at a time.
+// Folds size bytes into the register and returns the new register: the value
+// of one table step per byte, computed with carry-less multiplication where
+// the processor has it and eight table lookups per 8 bytes elsewhere.
 std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size);
+// The table path alone (what Crc32Update does without carry-less multiply).
+std::uint32_t Crc32UpdateTable(std::uint32_t reg, const void* data, std::size_t size);
 
 } // namespace bv_inflate

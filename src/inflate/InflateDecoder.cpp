@@ -572,6 +572,68 @@ bool IsLink(std::uint32_t op) {
     return op != kOpLiteral && (op & 0x50) == 0;
 }
 
+// Copies n bytes forward, exactly n: either the ranges do not overlap or dst
+// lies at least 8 bytes after src, so that every 8-byte step (the last one
+// may overlap the one before) reads only bytes already in place. Short copies
+// stay inline, unlike a call of memcpy.
+inline void CopyForward(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n) {
+    if (n >= 8) {
+        if (n >= 32 && (dst >= src + n || src >= dst + n)) {
+            std::memcpy(dst, src, n); // long and apart: the library's copy wins
+            return;
+        }
+        std::uint32_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            std::memcpy(dst + k, src + k, 8);
+        }
+        if (k < n) {
+            std::memcpy(dst + n - 8, src + n - 8, 8);
+        }
+    } else if (n >= 4) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + n - 4, src + n - 4, 4);
+    } else {
+        for (std::uint32_t k = 0; k < n; ++k) {
+            dst[k] = src[k];
+        }
+    }
+}
+
+// Copies length bytes from distance back in the window to its position wp,
+// byte for byte as the byte-at-a-time path would (an overlapping copy repeats
+// bytes), and to out when given. Never writes past the copy's end: the window
+// ahead of wp is still history.
+void CopyInWindow(std::uint8_t* window, std::uint32_t wp, std::uint32_t distance,
+                  std::uint32_t length, std::uint8_t* out) {
+    std::uint32_t src = (wp - distance) & kWindowMask;
+    if (src + length > kWindowSize || wp + length > kWindowSize) {
+        for (std::uint32_t k = 0; k < length; ++k) {
+            const std::uint8_t b = window[src];
+            window[wp] = b;
+            if (out != nullptr) {
+                out[k] = b;
+            }
+            src = (src + 1) & kWindowMask;
+            wp = (wp + 1) & kWindowMask;
+        }
+        return;
+    }
+    std::uint8_t* dst = window + wp;
+    const std::uint8_t* from = window + src;
+    if (distance >= 8) {
+        CopyForward(dst, from, length);
+    } else if (distance == 1) {
+        std::memset(dst, *from, length); // a run of one byte
+    } else {
+        for (std::uint32_t k = 0; k < length; ++k) {
+            dst[k] = from[k];
+        }
+    }
+    if (out != nullptr) {
+        CopyForward(out, dst, length);
+    }
+}
+
 } // namespace
 
 int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
@@ -653,16 +715,9 @@ int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
                 consume(d.bits);
                 const std::uint32_t distance = d.value + lookAt(d.op & 15);
                 consume(d.op & 15);
-                std::uint32_t src = (wp - distance) & kWindowMask;
-                for (std::uint32_t k = 0; k < length; ++k) {
-                    const std::uint8_t b = window[src];
-                    window[wp] = b;
-                    if (buffer != nullptr) {
-                        buffer[produced + static_cast<int>(k)] = b;
-                    }
-                    src = (src + 1) & kWindowMask;
-                    wp = (wp + 1) & kWindowMask;
-                }
+                CopyInWindow(window, wp, distance, length,
+                             buffer != nullptr ? buffer + produced : nullptr);
+                wp = (wp + length) & kWindowMask;
                 produced += static_cast<int>(length);
                 handled = true;
             }

@@ -55,19 +55,24 @@ TEST(InflateTablesTest, CrcIsTheStandardOne) {
     const char* check = "123456789";
     EXPECT_EQ(~Crc32Update(kCrcPreset, check, 9), 0xCBF43926u);
     EXPECT_EQ(~Crc32Update(kCrcPreset, nullptr, 0), 0u);
-    // Every length and alignment, in pieces, against one step per byte.
-    std::uint8_t data[80];
-    for (int i = 0; i < 80; ++i) {
-        data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    // Every length and alignment, in pieces, against one step per byte: both
+    // the folding path (64 bytes and more) and the table path.
+    std::vector<std::uint8_t> data(1100);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 37 + 11 + (i >> 7));
     }
-    for (int start = 0; start < 8; ++start) {
-        for (int len = 0; start + len <= 80; ++len) {
-            inflate_test::ByteVector piece(data + start, data + start + len);
-            std::uint32_t reg = kCrcPreset;
-            int split = len / 3;
-            reg = Crc32Update(reg, data + start, static_cast<std::size_t>(split));
-            reg = Crc32Update(reg, data + start + split, static_cast<std::size_t>(len - split));
-            ASSERT_EQ(~reg, inflate_test::ReferenceCrc(piece)) << start << " " << len;
+    for (std::size_t start = 0; start < 16; ++start) {
+        for (std::size_t len = 0; start + len <= data.size(); len += len < 160 ? 1 : 61) {
+            const inflate_test::ByteVector piece(data.begin() + static_cast<std::ptrdiff_t>(start),
+                                                 data.begin() +
+                                                     static_cast<std::ptrdiff_t>(start + len));
+            const std::uint32_t want = inflate_test::ReferenceCrc(piece);
+            const std::size_t split = len / 3;
+            std::uint32_t reg = Crc32Update(kCrcPreset, piece.data(), split);
+            reg = Crc32Update(reg, piece.data() + split, len - split);
+            ASSERT_EQ(~reg, want) << start << " " << len;
+            ASSERT_EQ(~Crc32UpdateTable(kCrcPreset, piece.data(), len), want)
+                << start << " " << len;
         }
     }
 }
