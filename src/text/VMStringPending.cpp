@@ -22,8 +22,6 @@ template <class T> T Unparsed(T defaultValue, int* error) {
 } // namespace
 
 const VMStringPendingSlot kVMStringPendingSlots[] = {
-    {66, "FormatV", "formatting and editing"},
-    {67, "Format", "formatting and editing"},
     {68, "AppendBytes", "formatting and editing"},
     {69, "AppendFill", "formatting and editing"},
     {70, "AppendByte", "formatting and editing"},
@@ -110,12 +108,6 @@ const int kVMStringPendingCount =
 
 // --- formatting and editing ------------------------------------------------
 
-void VMString::FormatV(const char*, va_list) {
-    Clear();
-}
-void VMString::Format(const char*, ...) {
-    Clear();
-}
 void VMString::AppendBytes(const std::uint8_t*, int, int) {}
 void VMString::AppendFill(int, int) {}
 void VMString::AppendByte(int) {}

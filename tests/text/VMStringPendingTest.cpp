@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -46,13 +45,6 @@ bool NullObject(VMString* result) {
     return owned != nullptr && owned->IsNull();
 }
 
-void CallFormatV(VMString& s, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    s.FormatV(format, args);
-    va_end(args);
-}
-
 template <class T> bool Unparsed(T got, int error) {
     return got == T(7) && error == 1;
 }
@@ -79,8 +71,6 @@ template <class T> bool Unparsed(T got, int error) {
 
 const std::map<int, Probe>& Probes() {
     static const std::map<int, Probe> probes = {
-        RESULT(66, (CallFormatV(*x.s, "x"), x.s->IsNull())),
-        RESULT(67, (x.s->Format("x"), x.s->IsNull())),
         EDIT(68, AppendBytes(U("x"), 1, 0)),
         EDIT(69, AppendFill('x', 2)),
         EDIT(70, AppendByte('x')),

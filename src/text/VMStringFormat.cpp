@@ -1,0 +1,474 @@
+#include "text/VMStringFormat.h"
+
+#include "text/BVString.h"
+#include "text/TextBytes.h"
+#include "text/VMString.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kTooSmall = -1;
+constexpr int kMalformed = -2;
+
+// The exact decimal expansion of a double has at most 767 significant digits,
+// so any %g precision from 1024 up gives the same text (the style choice
+// compares it with exponents of at most 308). Larger ones are cut to this so
+// that a huge precision costs nothing.
+constexpr int kWidestGPrecision = 1024;
+
+// The caller's buffer: every write checks the room left first.
+class Output {
+  public:
+    Output(std::uint8_t* buffer, int capacity)
+        : at(buffer), left(buffer != nullptr && capacity > 0 ? capacity : 0) {}
+
+    bool Put(char c) { return Fill(c, 1); }
+    bool Fill(char c, std::int64_t n) {
+        if (n > left)
+            return false;
+        std::memset(at, c, static_cast<std::size_t>(n));
+        Advance(n);
+        return true;
+    }
+    bool Bytes(const char* p, std::int64_t n) {
+        if (n > left)
+            return false;
+        if (n > 0)
+            std::memcpy(at, p, static_cast<std::size_t>(n));
+        Advance(n);
+        return true;
+    }
+    std::int32_t Left() const { return left; }
+    std::int32_t Written() const { return written; }
+
+  private:
+    void Advance(std::int64_t n) {
+        at += n;
+        written += static_cast<std::int32_t>(n);
+        left -= static_cast<std::int32_t>(n);
+    }
+
+    std::uint8_t* at;
+    std::int32_t left;
+    std::int32_t written = 0;
+};
+
+enum class Kind { None, Integer, Floating, String, Character, Skipped };
+
+Kind Classify(char c) {
+    switch (c) {
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+        return Kind::Integer;
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+        return Kind::Floating;
+    case 's':
+    case 'S':
+        return Kind::String;
+    case 'c':
+    case 'C':
+        return Kind::Character;
+    case 'n':
+    case 'p':
+    case 'Z':
+        return Kind::Skipped;
+    default:
+        return Kind::None;
+    }
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsAlnum(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A width or precision as written: decimal digits, '*', or neither.
+struct Number {
+    bool star = false;
+    int digits = 0;
+    std::int64_t value = 0;
+
+    void Digit(char c) {
+        ++digits;
+        if (digits <= 10)
+            value = value * 10 + (c - '0');
+    }
+    // More than 10 digits or a value beyond int32 counts as 0.
+    int Resolve(va_list* args) const {
+        if (star)
+            return va_arg(*args, int);
+        if (digits == 0)
+            return -1;
+        return digits > 10 || value > 0x7FFFFFFF ? 0 : static_cast<int>(value);
+    }
+};
+
+struct Conversion {
+    bool left = false;
+    bool plus = false;
+    bool zero = false;
+    bool alternate = false;
+    int width = -1;
+    int precision = -1;
+    bool wide = false;
+    Kind kind = Kind::None;
+    char letter = 0; // lower case
+    bool upper = false;
+    bool negative = false;
+    bool showPlus = false;
+};
+
+// l, ll, I, I6 and I64 select 64-bit integers: the modifier, over its own
+// length, is the start of "ll" or of "I64".
+bool IsWideModifier(const char* modifier, std::size_t n) {
+    return n > 0 && ((n <= 2 && std::strncmp(modifier, "ll", n) == 0) ||
+                     (n <= 3 && std::strncmp(modifier, "I64", n) == 0));
+}
+
+// Reads flags, width, precision and length modifier from [p, end), the
+// characters between '%' and the conversion character, then takes the '*'
+// arguments in order.
+void ParseSpecification(const char* p, const char* end, Conversion& conv, va_list* args) {
+    enum { Flags, Width, Precision, Modifier } state = Flags;
+    Number width, precision;
+    const char* modifier = end;
+    std::size_t modifierLength = 0;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (state == Flags) {
+            if (c == ' ' || c == '#' || c == '+' || c == '-' || c == '0') {
+                conv.alternate |= c == '#';
+                conv.plus |= c == '+';
+                conv.left |= c == '-';
+                conv.zero |= c == '0';
+                continue;
+            }
+            state = Width;
+        }
+        Number* field = state == Width ? &width : state == Precision ? &precision : nullptr;
+        if (field != nullptr) {
+            if (IsDigit(c) || c == '*') {
+                if (c == '*')
+                    field->star = true;
+                else
+                    field->Digit(c);
+                continue;
+            }
+            if (c == '.' && state == Width) {
+                state = Precision;
+                continue;
+            }
+            state = Modifier;
+        }
+        if (!IsAlnum(c))
+            break; // the rest up to the conversion character is ignored
+        if (modifierLength++ == 0)
+            modifier = p;
+    }
+    if (conv.left)
+        conv.zero = false;
+    conv.width = width.Resolve(args);
+    conv.precision = precision.Resolve(args);
+    conv.wide = IsWideModifier(modifier, modifierLength);
+}
+
+// The body of one conversion: zeros, then bytes, then a suffix.
+struct Body {
+    BVString digits; // keeps text alive when it points into it
+    const char* text = "";
+    std::int64_t length = 0;
+    std::int64_t zeros = 0;
+    const char* suffix = "";
+    std::int64_t Total() const {
+        return zeros + length + static_cast<std::int64_t>(std::strlen(suffix));
+    }
+};
+
+void TakeDigits(Body& body, const BVString& digits) {
+    body.digits = digits;
+    body.text = digits.IsNull() ? "" : digits.Text();
+    body.length = digits.Length();
+}
+
+BVString UnsignedDigits(const Conversion& conv, va_list* args) {
+    if (conv.wide) {
+        const unsigned long long v = va_arg(*args, unsigned long long);
+        switch (conv.letter) {
+        case 'o':
+            return BVString::Format("%llo", v);
+        case 'u':
+            return BVString::Format("%llu", v);
+        default:
+            return conv.upper ? BVString::Format("%llX", v) : BVString::Format("%llx", v);
+        }
+    }
+    const unsigned v = va_arg(*args, unsigned);
+    switch (conv.letter) {
+    case 'o':
+        return BVString::Format("%o", v);
+    case 'u':
+        return BVString::Format("%u", v);
+    default:
+        return conv.upper ? BVString::Format("%X", v) : BVString::Format("%x", v);
+    }
+}
+
+void IntegerBody(Conversion& conv, Body& body, va_list* args) {
+    if (conv.letter == 'd' || conv.letter == 'i') {
+        int sign = 0;
+        if (conv.wide) {
+            const long long v = va_arg(*args, long long);
+            sign = v > 0 ? 1 : v < 0 ? -1 : 0;
+            TakeDigits(body, BVString::Format("%lld", v));
+        } else {
+            const int v = va_arg(*args, int);
+            sign = v > 0 ? 1 : v < 0 ? -1 : 0;
+            TakeDigits(body, BVString::Format("%d", v));
+        }
+        conv.showPlus = sign > 0 && conv.plus;
+        conv.negative = sign < 0;
+        if (conv.negative && body.length > 0) {
+            ++body.text; // the digits without their '-'
+            --body.length;
+        }
+    } else {
+        TakeDigits(body, UnsignedDigits(conv, args));
+    }
+    const int pad = conv.precision >= 0 ? conv.precision : conv.zero ? conv.width : -1;
+    if (pad > body.length)
+        body.zeros = pad - body.length;
+}
+
+const char* FloatingSubFormat(const Conversion& conv) {
+    switch (conv.letter) {
+    case 'e':
+        if (conv.alternate)
+            return conv.upper ? "%#.*E" : "%#.*e";
+        return conv.upper ? "%.*E" : "%.*e";
+    case 'g':
+        return conv.upper ? "%.*G" : "%.*g"; // '#' is handled after formatting
+    default:                                 // 'f' and 'a'
+        if (conv.alternate)
+            return conv.upper ? "%#.*F" : "%#.*f";
+        return conv.upper ? "%.*F" : "%.*f";
+    }
+}
+
+// False when the body cannot fit the room left (it would return -1 anyway).
+bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
+    double v = va_arg(*args, double);
+    conv.showPlus = v > 0 && conv.plus;
+    if (v < 0) {
+        conv.negative = true;
+        v = -v;
+    }
+    int precision = conv.precision >= 0 ? conv.precision : 6;
+    if (conv.letter == 'g') {
+        if (precision > kWidestGPrecision)
+            precision = kWidestGPrecision;
+    } else if (precision >= room) {
+        return false; // 'e' and 'f' write at least one digit and precision more
+    }
+    TakeDigits(body, BVString::Format(FloatingSubFormat(conv), precision, v));
+    if (conv.letter == 'g' && conv.alternate && std::memchr(body.text, '.', body.length) == nullptr)
+        body.suffix = ".0";
+    return true;
+}
+
+void StringBody(const Conversion& conv, Body& body, va_list* args) {
+    const char* s = va_arg(*args, const char*);
+    if (s == nullptr)
+        return;
+    body.text = s;
+    // A byte count: the cut may fall inside a two-byte character.
+    std::int64_t n = 0;
+    while ((conv.precision < 0 || n < conv.precision) && s[n] != 0)
+        ++n;
+    body.length = n;
+}
+
+void CharacterBody(Body& body, char (&byte)[2], va_list* args) {
+    byte[0] = static_cast<char>(va_arg(*args, int) & 0xFF);
+    body.text = byte;
+    body.length = byte[0] != 0 ? 1 : 0; // a zero byte ends the body
+}
+
+// Spaces, sign, body, spaces; the sign stands outside the width, and a
+// negative width pads nothing.
+bool Assemble(Output& out, const Conversion& conv, const Body& body) {
+    const std::int64_t n = body.Total();
+    const std::int64_t pad = conv.width > n ? conv.width - n : 0;
+    if (!conv.left && !out.Fill(' ', pad))
+        return false;
+    if ((conv.negative || conv.showPlus) && !out.Put(conv.negative ? '-' : '+'))
+        return false;
+    if (!out.Fill('0', body.zeros) || !out.Bytes(body.text, body.length) ||
+        !out.Bytes(body.suffix, static_cast<std::int64_t>(std::strlen(body.suffix))))
+        return false;
+    return !conv.left || out.Fill(' ', pad);
+}
+
+// Formats the conversion whose specification starts at format[i], the
+// character after '%'. On success moves i past the conversion character and
+// returns 0; else -1 or -2.
+int Convert(Output& out, const char* format, std::size_t len, std::size_t& i, va_list* args) {
+    const std::size_t start = i;
+    std::size_t at = start;
+    for (; at < len && Classify(format[at]) == Kind::None; ++at) {
+        if (textbytes::IsLead(static_cast<std::uint8_t>(format[at])) && at + 1 < len)
+            return kMalformed; // a two-byte character inside a conversion
+    }
+    if (at == len)
+        return kMalformed;
+    i = at + 1;
+    Conversion conv;
+    conv.kind = Classify(format[at]);
+    if (conv.kind == Kind::Skipped)
+        return 0; // dropped whole, no argument taken
+    conv.upper = format[at] >= 'A' && format[at] <= 'Z';
+    conv.letter = conv.upper ? static_cast<char>(format[at] - 'A' + 'a') : format[at];
+    ParseSpecification(format + start, format + at, conv, args);
+
+    Body body;
+    char byte[2] = {0, 0};
+    switch (conv.kind) {
+    case Kind::Integer:
+        IntegerBody(conv, body, args);
+        break;
+    case Kind::Floating:
+        if (!FloatingBody(conv, body, out.Left(), args))
+            return kTooSmall;
+        break;
+    case Kind::String:
+        StringBody(conv, body, args);
+        break;
+    default:
+        CharacterBody(body, byte, args);
+        break;
+    }
+    return Assemble(out, conv, body) ? 0 : kTooSmall;
+}
+
+// The top-level scan: copies text, keeps two-byte characters whole, holds a
+// backslash until the character after it, and hands conversions to Convert.
+int Scan(Output& out, const char* format, va_list* args) {
+    const std::size_t len = std::strlen(format);
+    bool inConversion = false;
+    bool backslash = false;
+    std::size_t i = 0;
+    while (i < len) {
+        const char c = format[i];
+        if (textbytes::IsLead(static_cast<std::uint8_t>(c)) && i + 1 < len) {
+            if (inConversion || backslash)
+                return kMalformed;
+            if (!out.Bytes(format + i, 2))
+                return kTooSmall;
+            i += 2;
+        } else if (backslash) {
+            // The backslash stays; the character after it is not interpreted.
+            if (out.Left() < 2)
+                return kTooSmall;
+            out.Put('\\');
+            out.Put(c);
+            backslash = false;
+            ++i;
+        } else if (!inConversion) {
+            if (c == '%')
+                inConversion = true;
+            else if (c == '\\')
+                backslash = true;
+            else if (!out.Put(c))
+                return kTooSmall;
+            ++i;
+        } else if (c == '%') {
+            if (!out.Put('%'))
+                return kTooSmall;
+            inConversion = false;
+            ++i;
+        } else {
+            const int result = Convert(out, format, len, i, args);
+            if (result < 0)
+                return result;
+            inConversion = false;
+        }
+    }
+    // A '%' or backslash still open at the end writes nothing.
+    if (!out.Put(0))
+        return kTooSmall;
+    return out.Written() - 1;
+}
+
+} // namespace
+
+int FormatInto(std::uint8_t* buffer, int capacity, const char* format, va_list args) {
+    if (format == nullptr)
+        return kMalformed;
+    Output out(buffer, capacity);
+    va_list walk;
+    va_copy(walk, args);
+    const int result = Scan(out, format, &walk);
+    va_end(walk);
+    return result;
+}
+
+// --- the driver -------------------------------------------------------------------
+
+void VMString::FormatV(const char* format, va_list args) {
+    if (format == nullptr) {
+        Clear();
+        return;
+    }
+    // 8 bytes per '%' plus 8 is the first guess and the step of every retry.
+    const std::size_t len = std::strlen(format);
+    std::int64_t extra = 8;
+    for (std::size_t i = 0; i < len && extra <= TextBuffer::kMaxLength; ++i)
+        extra += format[i] == '%' ? 8 : 0;
+    std::int64_t wanted = static_cast<std::int64_t>(len) + extra;
+    for (;;) {
+        // A text no record can hold, or a block that cannot be had, leaves
+        // the text null rather than looping or overrunning.
+        const std::int32_t capacity = wanted > TextBuffer::kMaxLength
+                                          ? -1
+                                          : TextBuffer::CapacityFor(static_cast<int>(wanted));
+        char* block = capacity < 0 ? nullptr : TextBuffer::AllocateBlock(nullptr, capacity);
+        if (block == nullptr) {
+            Clear();
+            return;
+        }
+        block[0] = 0;
+        const int result =
+            FormatInto(reinterpret_cast<std::uint8_t*>(block), capacity, format, args);
+        if (result >= 0) {
+            AdoptBuffer(reinterpret_cast<std::uint8_t*>(block), 0, result, capacity, nullptr);
+            return;
+        }
+        TextBuffer::FreeBlock(nullptr, block);
+        if (result != kTooSmall) {
+            Clear();
+            return;
+        }
+        wanted = std::int64_t{capacity} + extra;
+    }
+}
+
+void VMString::Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    FormatV(format, args);
+    va_end(args);
+}
