@@ -62,26 +62,6 @@ const VMStringPendingSlot kVMStringPendingSlots[] = {
     {105, "ReplaceLineBytes", "formatting and editing"},
     {106, "ReplaceLineCString", "formatting and editing"},
     {107, "ReplaceLineText", "formatting and editing"},
-    {108, "Unescape", "substrings, trimming, case, escapes and splitting"},
-    {109, "UnescapeQuotes", "substrings, trimming, case, escapes and splitting"},
-    {110, "MakeLower", "substrings, trimming, case, escapes and splitting"},
-    {111, "MakeUpper", "substrings, trimming, case, escapes and splitting"},
-    {112, "Mid", "substrings, trimming, case, escapes and splitting"},
-    {113, "Left", "substrings, trimming, case, escapes and splitting"},
-    {114, "RightFrom", "substrings, trimming, case, escapes and splitting"},
-    {115, "Trimmed", "substrings, trimming, case, escapes and splitting"},
-    {116, "TrimmedWhitespace", "substrings, trimming, case, escapes and splitting"},
-    {117, "MidView", "substrings, trimming, case, escapes and splitting"},
-    {118, "LeftView", "substrings, trimming, case, escapes and splitting"},
-    {119, "RightFromView", "substrings, trimming, case, escapes and splitting"},
-    {120, "TrimmedView", "substrings, trimming, case, escapes and splitting"},
-    {121, "TrimmedWhitespaceView", "substrings, trimming, case, escapes and splitting"},
-    {122, "Crop", "substrings, trimming, case, escapes and splitting"},
-    {123, "KeepLeft", "substrings, trimming, case, escapes and splitting"},
-    {124, "KeepFrom", "substrings, trimming, case, escapes and splitting"},
-    {125, "Trim", "substrings, trimming, case, escapes and splitting"},
-    {126, "TrimWhitespace", "substrings, trimming, case, escapes and splitting"},
-    {127, "Split", "substrings, trimming, case, escapes and splitting"},
     {168, "ToInt8", "number parsing, path parts and hashing"},
     {169, "ToUInt8", "number parsing, path parts and hashing"},
     {170, "ToInt16", "number parsing, path parts and hashing"},
@@ -148,51 +128,6 @@ void VMString::ReplaceCharsWithText(const char*, const VMString*) {}
 void VMString::ReplaceLineBytes(int, const std::uint8_t*, int, int) {}
 void VMString::ReplaceLineCString(int, const char*) {}
 void VMString::ReplaceLineText(int, const VMString*) {}
-
-// --- substrings, trimming, case, escapes and splitting ---------------------
-
-void VMString::Unescape() {}
-void VMString::UnescapeQuotes() {}
-void VMString::MakeLower() {}
-void VMString::MakeUpper() {}
-VMString* VMString::Mid(int, int) const {
-    return new VMString;
-}
-VMString* VMString::Left(int) const {
-    return new VMString;
-}
-VMString* VMString::RightFrom(int) const {
-    return new VMString;
-}
-VMString* VMString::Trimmed(const char*, int*) const {
-    return new VMString;
-}
-VMString* VMString::TrimmedWhitespace(int*) const {
-    return new VMString;
-}
-VMString* VMString::MidView(int, int) const {
-    return new VMString;
-}
-VMString* VMString::LeftView(int) const {
-    return new VMString;
-}
-VMString* VMString::RightFromView(int) const {
-    return new VMString;
-}
-VMString* VMString::TrimmedView(const char*, int*) const {
-    return new VMString;
-}
-VMString* VMString::TrimmedWhitespaceView(int*) const {
-    return new VMString;
-}
-void VMString::Crop(int, int) {}
-void VMString::KeepLeft(int) {}
-void VMString::KeepFrom(int) {}
-void VMString::Trim(const char*) {}
-void VMString::TrimWhitespace() {}
-int VMString::Split(TextList*, int) const {
-    return 0;
-}
 
 // --- number parsing, path parts and hashing --------------------------------
 
