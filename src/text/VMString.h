@@ -239,7 +239,12 @@ class VMString : public VMValue {
     virtual std::uint32_t ShortCode() const;                       // 183
     virtual std::int32_t IntAfterPrefix(const char* prefix) const; // 184
 
-    // --- enciphered copies (185-186), pending ----------------------------
+    // --- enciphered copies (185-186) -------------------------------------
+    // New texts owned by the caller. Encrypt pads with 1-8 bytes (their count,
+    // or zeros) and enciphers whole blocks; Decrypt answers null when the
+    // padding or the length does not check out, and an empty text for a
+    // source shorter than one block. The key is the key's text up to its
+    // first zero byte; a null key or key text is the empty key.
     virtual VMString* Encrypt(VMString* key, bool bigEndian, bool padWithCount) const; // 185
     virtual VMString* Decrypt(VMString* key, bool bigEndian, bool padWithCount) const; // 186
 

@@ -2,7 +2,7 @@
 //
 // Every slot of the table must exist, so each operation of these families
 // holds a stand-in here that answers its family's failure value: nothing
-// done (for formatting: a null text), a new null object (Decrypt: none), -1,
+// done (for formatting: a null text), a new null object, -1,
 // 0 or false, and for the parsers the default value with result code 1.
 // kVMStringPendingSlots lists them, and a test checks that each listed slot
 // still behaves as a stand-in. Building a family means moving its bodies out
@@ -79,8 +79,6 @@ const VMStringPendingSlot kVMStringPendingSlots[] = {
     {182, "HashNoCase", "number parsing, path parts and hashing"},
     {183, "ShortCode", "number parsing, path parts and hashing"},
     {184, "IntAfterPrefix", "number parsing, path parts and hashing"},
-    {185, "Encrypt", "enciphered copies"},
-    {186, "Decrypt", "enciphered copies"},
 };
 
 const int kVMStringPendingCount =
@@ -181,13 +179,4 @@ std::uint32_t VMString::ShortCode() const {
 }
 std::int32_t VMString::IntAfterPrefix(const char*) const {
     return 0;
-}
-
-// --- enciphered copies -----------------------------------------------------
-
-VMString* VMString::Encrypt(VMString*, bool, bool) const {
-    return new VMString;
-}
-VMString* VMString::Decrypt(VMString*, bool, bool) const {
-    return nullptr;
 }

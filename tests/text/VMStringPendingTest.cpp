@@ -128,8 +128,6 @@ const std::map<int, Probe>& Probes() {
         RESULT(182, x.s->HashNoCase() == 0),
         RESULT(183, x.s->ShortCode() == 0),
         RESULT(184, x.num->IntAfterPrefix("1") == 0),
-        RESULT(185, NullObject(x.s->Encrypt(x.other.get(), false, false))),
-        RESULT(186, x.num->Decrypt(x.other.get(), false, false) == nullptr),
     };
     return probes;
 }
