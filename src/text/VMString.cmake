@@ -8,6 +8,7 @@ add_library(bv_vmstring STATIC ${CMAKE_CURRENT_LIST_DIR}/VMValue.cpp
 target_link_libraries(bv_vmstring PUBLIC bv_values bv_text bv_platform)
 target_link_libraries(bv_file PUBLIC bv_vmstring)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringFormat.cpp)
+target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringEdit.cpp)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringSearch.cpp)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringParts.cpp)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringCipher.cpp)

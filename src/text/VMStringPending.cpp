@@ -22,46 +22,6 @@ template <class T> T Unparsed(T defaultValue, int* error) {
 } // namespace
 
 const VMStringPendingSlot kVMStringPendingSlots[] = {
-    {68, "AppendBytes", "formatting and editing"},
-    {69, "AppendFill", "formatting and editing"},
-    {70, "AppendByte", "formatting and editing"},
-    {71, "AppendUInt16", "formatting and editing"},
-    {72, "AppendInt32", "formatting and editing"},
-    {73, "AppendUInt32", "formatting and editing"},
-    {74, "AppendCString", "formatting and editing"},
-    {75, "AppendText", "formatting and editing"},
-    {76, "AppendSub", "formatting and editing"},
-    {77, "AppendIndentedBytes", "formatting and editing"},
-    {78, "AppendIndentedCString", "formatting and editing"},
-    {79, "AppendIndentedText", "formatting and editing"},
-    {80, "AssignBytesWithByte", "formatting and editing"},
-    {81, "AssignCStringWithByte", "formatting and editing"},
-    {82, "AssignTextWithByte", "formatting and editing"},
-    {83, "AssignConcatBytes", "formatting and editing"},
-    {84, "AssignConcatCStrings", "formatting and editing"},
-    {85, "AssignConcatTextCString", "formatting and editing"},
-    {86, "AssignConcatCStringText", "formatting and editing"},
-    {87, "AssignConcatText", "formatting and editing"},
-    {88, "InsertFill", "formatting and editing"},
-    {89, "InsertByte", "formatting and editing"},
-    {90, "InsertUInt16", "formatting and editing"},
-    {91, "InsertInt32", "formatting and editing"},
-    {92, "InsertUInt32", "formatting and editing"},
-    {93, "InsertBytes", "formatting and editing"},
-    {94, "InsertCString", "formatting and editing"},
-    {95, "InsertText", "formatting and editing"},
-    {96, "InsertAtLineBytes", "formatting and editing"},
-    {97, "InsertAtLineCString", "formatting and editing"},
-    {98, "InsertAtLineText", "formatting and editing"},
-    {99, "OverwriteBytes", "formatting and editing"},
-    {100, "OverwriteCString", "formatting and editing"},
-    {101, "OverwriteText", "formatting and editing"},
-    {102, "Delete", "formatting and editing"},
-    {103, "ReplaceChars", "formatting and editing"},
-    {104, "ReplaceCharsWithText", "formatting and editing"},
-    {105, "ReplaceLineBytes", "formatting and editing"},
-    {106, "ReplaceLineCString", "formatting and editing"},
-    {107, "ReplaceLineText", "formatting and editing"},
     {168, "ToInt8", "number parsing, path parts and hashing"},
     {169, "ToUInt8", "number parsing, path parts and hashing"},
     {170, "ToInt16", "number parsing, path parts and hashing"},
@@ -83,49 +43,6 @@ const VMStringPendingSlot kVMStringPendingSlots[] = {
 
 const int kVMStringPendingCount =
     static_cast<int>(sizeof kVMStringPendingSlots / sizeof kVMStringPendingSlots[0]);
-
-// --- formatting and editing ------------------------------------------------
-
-void VMString::AppendBytes(const std::uint8_t*, int, int) {}
-void VMString::AppendFill(int, int) {}
-void VMString::AppendByte(int) {}
-void VMString::AppendUInt16(int) {}
-void VMString::AppendInt32(int) {}
-void VMString::AppendUInt32(std::uint32_t) {}
-void VMString::AppendCString(const char*) {}
-void VMString::AppendText(const VMString*) {}
-void VMString::AppendSub(const VMString*, int, int) {}
-void VMString::AppendIndentedBytes(int, const char*, int, int) {}
-void VMString::AppendIndentedCString(int, const char*) {}
-void VMString::AppendIndentedText(int, const VMString*) {}
-void VMString::AssignBytesWithByte(const char*, int, int, int) {}
-void VMString::AssignCStringWithByte(const char*, int) {}
-void VMString::AssignTextWithByte(const VMString*, int) {}
-void VMString::AssignConcatBytes(const char*, int, const std::uint8_t*, int, int, int) {}
-void VMString::AssignConcatCStrings(const char*, const char*) {}
-void VMString::AssignConcatTextCString(const VMString*, const char*) {}
-void VMString::AssignConcatCStringText(const char*, const VMString*) {}
-void VMString::AssignConcatText(const VMString*, const VMString*) {}
-void VMString::InsertFill(int, int, int) {}
-void VMString::InsertByte(int, int) {}
-void VMString::InsertUInt16(int, int) {}
-void VMString::InsertInt32(int, int) {}
-void VMString::InsertUInt32(int, std::uint32_t) {}
-void VMString::InsertBytes(int, const std::uint8_t*, int, int) {}
-void VMString::InsertCString(int, const char*) {}
-void VMString::InsertText(int, const VMString*) {}
-void VMString::InsertAtLineBytes(int, const std::uint8_t*, int, int) {}
-void VMString::InsertAtLineCString(int, const char*) {}
-void VMString::InsertAtLineText(int, const VMString*) {}
-void VMString::OverwriteBytes(int, const std::uint8_t*, int, int) {}
-void VMString::OverwriteCString(int, const char*) {}
-void VMString::OverwriteText(int, const VMString*) {}
-void VMString::Delete(int, int) {}
-void VMString::ReplaceChars(const char*, int) {}
-void VMString::ReplaceCharsWithText(const char*, const VMString*) {}
-void VMString::ReplaceLineBytes(int, const std::uint8_t*, int, int) {}
-void VMString::ReplaceLineCString(int, const char*) {}
-void VMString::ReplaceLineText(int, const VMString*) {}
 
 // --- number parsing, path parts and hashing --------------------------------
 

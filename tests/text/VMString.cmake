@@ -8,5 +8,6 @@ bv_add_test(vmstring_test
 target_include_directories(vmstring_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringSearchTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringFormatTest.cpp)
+target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringEditTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringPartsTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringCipherTest.cpp)

@@ -30,15 +30,6 @@ struct Subjects {
 
 using Probe = std::function<bool(Subjects&)>;
 
-const std::uint8_t* U(const char* p) {
-    return reinterpret_cast<const std::uint8_t*>(p);
-}
-
-// True while the text is what it was: the editing placeholders do nothing.
-bool Same(const Subjects& x) {
-    return Str(*x.s) == kText;
-}
-
 // True for a new object holding a null text (taken over and released).
 bool NullObject(VMString* result) {
     Text owned(result);
@@ -49,13 +40,6 @@ template <class T> bool Unparsed(T got, int error) {
     return got == T(7) && error == 1;
 }
 
-#define EDIT(slot, call)                                                                           \
-    {                                                                                              \
-        slot, [](Subjects& x) {                                                                    \
-            x.s->call;                                                                             \
-            return Same(x);                                                                        \
-        }                                                                                          \
-    }
 #define RESULT(slot, expr)                                                                         \
     {                                                                                              \
         slot, [](Subjects& x) { return expr; }                                                     \
@@ -71,46 +55,6 @@ template <class T> bool Unparsed(T got, int error) {
 
 const std::map<int, Probe>& Probes() {
     static const std::map<int, Probe> probes = {
-        EDIT(68, AppendBytes(U("x"), 1, 0)),
-        EDIT(69, AppendFill('x', 2)),
-        EDIT(70, AppendByte('x')),
-        EDIT(71, AppendUInt16(1)),
-        EDIT(72, AppendInt32(1)),
-        EDIT(73, AppendUInt32(1)),
-        EDIT(74, AppendCString("x")),
-        EDIT(75, AppendText(x.other.get())),
-        EDIT(76, AppendSub(x.other.get(), 0, 1)),
-        EDIT(77, AppendIndentedBytes(1, "x", 1, 0)),
-        EDIT(78, AppendIndentedCString(1, "x")),
-        EDIT(79, AppendIndentedText(1, x.other.get())),
-        EDIT(80, AssignBytesWithByte("x", 1, 'y', 0)),
-        EDIT(81, AssignCStringWithByte("x", 'y')),
-        EDIT(82, AssignTextWithByte(x.other.get(), 'y')),
-        EDIT(83, AssignConcatBytes("x", 1, U("y"), 1, 0, 0)),
-        EDIT(84, AssignConcatCStrings("x", "y")),
-        EDIT(85, AssignConcatTextCString(x.other.get(), "y")),
-        EDIT(86, AssignConcatCStringText("x", x.other.get())),
-        EDIT(87, AssignConcatText(x.other.get(), x.other.get())),
-        EDIT(88, InsertFill(0, 'x', 1)),
-        EDIT(89, InsertByte(0, 'x')),
-        EDIT(90, InsertUInt16(0, 1)),
-        EDIT(91, InsertInt32(0, 1)),
-        EDIT(92, InsertUInt32(0, 1)),
-        EDIT(93, InsertBytes(0, U("x"), 1, 0)),
-        EDIT(94, InsertCString(0, "x")),
-        EDIT(95, InsertText(0, x.other.get())),
-        EDIT(96, InsertAtLineBytes(1, U("x"), 1, 0)),
-        EDIT(97, InsertAtLineCString(1, "x")),
-        EDIT(98, InsertAtLineText(1, x.other.get())),
-        EDIT(99, OverwriteBytes(0, U("x"), 1, 0)),
-        EDIT(100, OverwriteCString(0, "x")),
-        EDIT(101, OverwriteText(1, x.other.get())),
-        EDIT(102, Delete(0, 1)),
-        EDIT(103, ReplaceChars(",", 'x')),
-        EDIT(104, ReplaceCharsWithText(",", x.other.get())),
-        EDIT(105, ReplaceLineBytes(1, U("x"), 1, 0)),
-        EDIT(106, ReplaceLineCString(1, "x")),
-        EDIT(107, ReplaceLineText(1, x.other.get())),
         PARSE(168, ToInt8(7, &error, false)),
         PARSE(169, ToUInt8(7, &error, false)),
         PARSE(170, ToInt16(7, &error, false)),
@@ -132,7 +76,6 @@ const std::map<int, Probe>& Probes() {
     return probes;
 }
 
-#undef EDIT
 #undef RESULT
 #undef PARSE
 
