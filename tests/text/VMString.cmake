@@ -11,3 +11,10 @@ target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringFormatTes
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringEditTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringPartsTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringCipherTest.cpp)
+target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringConvertTest.cpp)
+# zlib's crc32 is the control for HashNoCase; it exists for the host only.
+if(NOT WIN32)
+  find_package(ZLIB REQUIRED)
+  target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringHashZlibTest.cpp)
+  target_link_libraries(vmstring_test PRIVATE ZLIB::ZLIB)
+endif()

@@ -31,7 +31,7 @@ struct Subjects {
 using Probe = std::function<bool(Subjects&)>;
 
 // True for a new object holding a null text (taken over and released).
-bool NullObject(VMString* result) {
+[[maybe_unused]] bool NullObject(VMString* result) {
     Text owned(result);
     return owned != nullptr && owned->IsNull();
 }
@@ -55,23 +55,6 @@ template <class T> bool Unparsed(T got, int error) {
 
 const std::map<int, Probe>& Probes() {
     static const std::map<int, Probe> probes = {
-        PARSE(168, ToInt8(7, &error, false)),
-        PARSE(169, ToUInt8(7, &error, false)),
-        PARSE(170, ToInt16(7, &error, false)),
-        PARSE(171, ToUInt16(7, &error, false)),
-        PARSE(172, ToInt32(7, &error, false)),
-        PARSE(173, ToUInt32(7, &error, false)),
-        PARSE(174, ToInt64(7, &error, false)),
-        PARSE(175, ToUInt64(7, &error, false)),
-        PARSE(176, ToFloat(7.0f, &error)),
-        PARSE(177, ToDouble(7.0, &error)),
-        RESULT(178, NullObject(x.path->FileTitle(false))),
-        RESULT(179, NullObject(x.path->FileExtension())),
-        RESULT(180, NullObject(x.path->DirectoryWithSeparator(false))),
-        RESULT(181, NullObject(x.path->Directory(false))),
-        RESULT(182, x.s->HashNoCase() == 0),
-        RESULT(183, x.s->ShortCode() == 0),
-        RESULT(184, x.num->IntAfterPrefix("1") == 0),
     };
     return probes;
 }
