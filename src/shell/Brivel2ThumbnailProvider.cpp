@@ -1,12 +1,19 @@
 #include "shell/Brivel2ThumbnailProvider.h"
 
 #include "bitmap/BVBitmap.h"
+#include "file/BVWin32StreamFile.h"
 #include "shell/Guids.h"
 #include "shell/Module.h"
+#include "shell/PreviewLoader.h"
 #include "shell/ThumbnailScaler.h"
 
 #include <cstdint>
 #include <memory>
+#include <new>
+
+namespace {
+constexpr int kStreamBufferSize = 8192;
+} // namespace
 
 Brivel2ThumbnailProvider::Brivel2ThumbnailProvider() {
     ModuleAddRef();
@@ -84,7 +91,17 @@ STDMETHODIMP Brivel2ThumbnailProvider::GetThumbnail(UINT cx, HBITMAP* bitmapOut,
     return S_OK;
 }
 
-STDMETHODIMP Brivel2ThumbnailProvider::Initialize(IStream* /*stream*/, DWORD /*mode*/) {
+STDMETHODIMP Brivel2ThumbnailProvider::Initialize(IStream* stream, DWORD /*mode*/) {
     SetBitmap(nullptr);
-    return S_FALSE;
+    auto* file = new (std::nothrow) BVWin32StreamFile();
+    if (file == nullptr)
+        return S_FALSE;
+    if (!file->Attach(stream, kStreamBufferSize)) {
+        delete file; // releases whatever reference it took
+        return S_FALSE;
+    }
+    // The loader owns the file from here and leaves nothing of it behind:
+    // when it returns, the stream reference is gone, whatever the outcome.
+    SetBitmap(LoadPreview(file));
+    return bitmap_ != nullptr ? S_OK : S_FALSE;
 }
