@@ -52,12 +52,44 @@ Range OfBytes(const std::uint8_t* p, int count, int offset) {
     return {p + offset, count};
 }
 
+std::uint64_t Load8(const std::uint8_t* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Fold of eight bytes at once: a byte gains 0x20 when it is A-Z. The sums
+// work on the low seven bits of each byte and stay below 0x100, so no carry
+// crosses into the next byte; bytes from 0x80 up are left alone.
+std::uint64_t FoldWord(std::uint64_t w) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const std::uint64_t low = w & ~kHigh;
+    const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
+    const std::uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;
+    const std::uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh;
+    return w | (upper >> 2);
+}
+
+// The length of the leading run of whole eight-byte words on which a and b
+// agree (after folding when NoCase); the bytes after it decide the rest.
+template <bool NoCase> int EqualWords(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    int k = 0;
+    for (; n - k >= 8; k += 8) {
+        const std::uint64_t x = Load8(a + k);
+        const std::uint64_t y = Load8(b + k);
+        if (x != y && (!NoCase || FoldWord(x) != FoldWord(y)))
+            break;
+    }
+    return k;
+}
+
 // 0 when equal; else +-(k + 1) at the first difference k, signed by the raw
 // bytes there, or +-(shorter length + 1) when one range is a prefix of the
 // other; negative when a is the smaller. Folded bytes only decide equality.
 template <bool NoCase> int Positioned(Range a, Range b) {
     const int n = std::min(a.n, b.n);
-    for (int k = 0; k < n; ++k) {
+    for (int k = EqualWords<NoCase>(a.p, b.p, n); k < n; ++k) {
         const std::uint8_t x = a.p[k];
         const std::uint8_t y = b.p[k];
         if (x == y || (NoCase && Fold(x) == Fold(y)))

@@ -213,6 +213,32 @@ TEST(VMStringCompare, AgreesWithMemcmpAndStrncasecmpOnEquality) {
     }
 }
 
+// Long enough for the word-at-a-time skip, over every byte value: case flips
+// must compare equal and the first real difference must be found exactly.
+TEST(VMStringCompare, NoCaseOverEveryByteAndWordBoundary) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string a(rng() % 40, '\0');
+        for (char& c : a)
+            c = static_cast<char>(rng() % 256);
+        std::string b = a;
+        for (char& c : b)
+            if (rng() % 2 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                c = static_cast<char>(c ^ 0x20);
+        if (!b.empty() && rng() % 2)
+            b[rng() % b.size()] = static_cast<char>(rng() % 256);
+        std::size_t k = 0;
+        while (k < a.size() && Lower(a[k]) == Lower(b[k]))
+            ++k;
+        const int expected = k == a.size() ? 0
+                             : static_cast<unsigned char>(a[k]) < static_cast<unsigned char>(b[k])
+                                 ? -static_cast<int>(k + 1)
+                                 : static_cast<int>(k + 1);
+        Text s = MakeBytes(a);
+        ASSERT_EQ(s->CompareBytesNoCase(U(b), static_cast<int>(b.size()), 0), expected) << round;
+    }
+}
+
 TEST(VMStringCompare, Prefixes) {
     Text s = MakeText("xaby");
     EXPECT_EQ(s->CompareCStringPrefix("ab", 2, 1), 0);
