@@ -27,11 +27,23 @@ double EdgeWeight(int index, int first, int last, double start, double end, doub
     return 1.0;
 }
 
+// alpha / 255 for every alpha byte, formed as (alpha × 256) / K exactly as the
+// per-pixel division would; a single correctly rounded division gives the same
+// double at compile time as at run time.
+struct AlphaTable {
+    double value[256];
+    constexpr AlphaTable() : value() {
+        for (int a = 0; a < 256; ++a)
+            value[a] = static_cast<double>(a * 256) / kScale;
+    }
+};
+constexpr AlphaTable kAlpha;
+
 struct Accumulator {
     double weight = 0, red = 0, green = 0, blue = 0;
 
     void Add(std::uint32_t pixel, double coverage) {
-        double alpha = static_cast<double>((pixel >> 24) * 256) / kScale;
+        const double alpha = kAlpha.value[pixel >> 24];
         if (alpha <= 0)
             return;
         double w = coverage * alpha;
