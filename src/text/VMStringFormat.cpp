@@ -4,6 +4,7 @@
 #include "text/TextBytes.h"
 #include "text/VMString.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -27,7 +28,8 @@ class Output {
     bool Fill(char c, std::int64_t n) {
         if (n > left)
             return false;
-        std::memset(at, c, static_cast<std::size_t>(n));
+        if (n > 0)
+            std::memset(at, c, static_cast<std::size_t>(n));
         Advance(n);
         return true;
     }
@@ -281,8 +283,8 @@ bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
     if (conv.letter == 'g') {
         if (precision > kWidestGPrecision)
             precision = kWidestGPrecision;
-    } else if (precision >= room) {
-        return false; // 'e' and 'f' write at least one digit and precision more
+    } else if (precision >= room && std::isfinite(v)) {
+        return false; // a finite 'e' or 'f' writes a digit and precision more
     }
     TakeDigits(body, BVString::Format(FloatingSubFormat(conv), precision, v));
     if (conv.letter == 'g' && conv.alternate && std::memchr(body.text, '.', body.length) == nullptr)

@@ -203,6 +203,8 @@ TEST(FormatInto, CapacityBoundary) {
                 ASSERT_EQ(buffer[k], 0xEE) << row.format << " wrote past capacity " << capacity;
         }
     }
+    // Infinity and NaN write a few letters whatever the precision.
+    EXPECT_EQ(FmtIn(8, "%.300f|%.300e", INFINITY, NAN), "inf|nan");
     EXPECT_EQ(FmtIn(5, "abcd"), "abcd"); // exactly capacity - 1 bytes fit
     EXPECT_EQ(FmtIn(4, "abcd"), "<-1>");
 }
