@@ -1,6 +1,26 @@
 # Project-wide helpers: the per-deliverable values, warnings, sanitizers and
 # the one function that registers every test.
 
+# The subsystem folders, lower layers first: each links only what sits before it.
+set(BV_SUBSYSTEMS platform text file diag inflate crypt values bitmap shell)
+
+# bv_add_folders(name...) adds each named subfolder that has a CMakeLists.txt,
+# in the order given; with no names, every such subfolder.
+function(bv_add_folders)
+  set(names ${ARGN})
+  if(NOT names)
+    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    set(names ${children})
+  endif()
+  foreach(dir ${names})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
 # The values that differ between the two DLLs live here and nowhere else. They
 # reach the code through the generated header bv_config.h.
 function(bv_configure_deliverable)
@@ -63,6 +83,8 @@ function(bv_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} bv_options gmock gtest_main)
+  # Test support headers are included as "folder/Header.h" from tests/.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   if(WIN32)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix SKIP_RETURN_CODE 77)

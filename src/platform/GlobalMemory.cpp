@@ -14,9 +14,13 @@ union Header {
     std::max_align_t align;
 };
 
-Header* HeaderOf(HGLOBAL block) { return static_cast<Header*>(block) - 1; }
+Header* HeaderOf(HGLOBAL block) {
+    return static_cast<Header*>(block) - 1;
+}
 
-bool TooLarge(SIZE_T bytes) { return bytes > SIZE_MAX / 2 - sizeof(Header); }
+bool TooLarge(SIZE_T bytes) {
+    return bytes > SIZE_MAX / 2 - sizeof(Header);
+}
 
 } // namespace
 
@@ -52,4 +56,6 @@ HGLOBAL GlobalFree(HGLOBAL block) {
     return nullptr;
 }
 
-SIZE_T GlobalSize(HGLOBAL block) { return block == nullptr ? 0 : HeaderOf(block)->bytes; }
+SIZE_T GlobalSize(HGLOBAL block) {
+    return block == nullptr ? 0 : HeaderOf(block)->bytes;
+}

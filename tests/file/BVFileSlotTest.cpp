@@ -10,27 +10,14 @@
 // new virtual lands in entry 86, leaves exactly entries 0 and 1 for the
 // destructor: nothing can hide before slot 1 or after slot 84.
 #include "file/BVFile.h"
+#include "text/VtableEntry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 namespace {
-
-template <class MemberPointer> long VtableEntry(MemberPointer member) {
-    struct ItaniumMemberPointer {
-        std::uintptr_t ptr;
-        std::ptrdiff_t adj;
-    };
-    static_assert(sizeof(MemberPointer) == sizeof(ItaniumMemberPointer), "Itanium layout");
-    ItaniumMemberPointer repr;
-    std::memcpy(&repr, &member, sizeof repr);
-    if ((repr.ptr & 1) == 0 || repr.adj != 0)
-        return -1; // not a virtual member of BVFile itself
-    return static_cast<long>((repr.ptr - 1) / sizeof(void*));
-}
 
 // Selects one overload by its signature: Entry<bool(bool)>(&BVFile::Close).
 template <class Signature> long Entry(Signature BVFile::*member) {
