@@ -6,6 +6,8 @@
 
 #include <openssl/blowfish.h>
 
+#include "BenchClock.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -37,20 +39,6 @@ BF_KEY OpenSSLKey() {
 void OpenSSLEcb(std::vector<std::uint8_t>& data, const BF_KEY& key) {
     for (int i = 0; i < kBufferBytes; i += 8)
         BF_ecb_encrypt(&data[i], &data[i], &key, BF_ENCRYPT);
-}
-
-// CPU time of this thread, so that other load on the machine does not tilt
-// the ratio.
-double ThreadSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-template <typename Work> double Seconds(Work work) {
-    const double start = ThreadSeconds();
-    work();
-    return ThreadSeconds() - start;
 }
 
 void BM_EcbBVBlowfish(benchmark::State& state) {

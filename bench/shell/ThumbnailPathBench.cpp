@@ -7,12 +7,14 @@
 #include "shell/PreviewLoader.h"
 #include "shell/ThumbnailScaler.h"
 
+#include "BenchClock.h"
+
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <ctime>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -70,14 +72,6 @@ const Corpus& TheCorpus() {
     return corpus;
 }
 
-// CPU seconds of this process: the machine may be busy with other work, and
-// the ratio should compare work, not waiting.
-double CpuSeconds() {
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // zlib expanding the payload alone: the floor.
 bool InflateWithZlib(const Corpus& c, Bytes& out) {
     z_stream z = {};
@@ -96,10 +90,10 @@ double FloorSeconds() {
     const Corpus& c = TheCorpus();
     Bytes out(c.head.size());
     const int rounds = 200;
-    const double start = CpuSeconds();
+    const double start = ThreadSeconds();
     for (int i = 0; i < rounds; ++i)
         InflateWithZlib(c, out);
-    return (CpuSeconds() - start) / rounds;
+    return (ThreadSeconds() - start) / rounds;
 }
 
 void BM_ZlibInflateFloor(benchmark::State& state) {
@@ -116,7 +110,7 @@ void BM_Thumbnail(benchmark::State& state) {
     const int cx = static_cast<int>(state.range(0));
     const double floor = FloorSeconds();
     std::vector<std::uint32_t> out;
-    const double start = CpuSeconds();
+    const double start = ThreadSeconds();
     for (auto _ : state) {
         std::unique_ptr<BVBitmap> preview(LoadPreview(BVMemoryFile::FromMemory(
             c.container.data(), static_cast<std::uint32_t>(c.container.size()))));
@@ -129,7 +123,7 @@ void BM_Thumbnail(benchmark::State& state) {
         ScaleThumbnail(*preview, out.data(), size.width, size.height);
         benchmark::DoNotOptimize(out.data());
     }
-    const double perThumbnail = (CpuSeconds() - start) / static_cast<double>(state.iterations());
+    const double perThumbnail = (ThreadSeconds() - start) / static_cast<double>(state.iterations());
     state.counters["ratio_to_floor"] = perThumbnail / floor;
 }
 BENCHMARK(BM_Thumbnail)->Arg(32)->Arg(96)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);

@@ -5,6 +5,8 @@
 // faster), and checks after timing that both found the same thing.
 #include "text/VMString.h"
 
+#include "BenchClock.h"
+
 #include <benchmark/benchmark.h>
 
 #include <strings.h>
@@ -42,18 +44,6 @@ VMString* MakeText(const std::string& bytes) {
     s->AssignBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                    static_cast<int>(bytes.size()), 0, nullptr);
     return s;
-}
-
-double ThreadSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-template <typename Work> double Seconds(Work work) {
-    const double start = ThreadSeconds();
-    work();
-    return ThreadSeconds() - start;
 }
 
 void Report(benchmark::State& state, double ours, double theirs, const char* name) {
