@@ -120,6 +120,12 @@ else
     "$probe32" "module: $dir32\\brivel2thumb.dll"
 fi
 
+# --- A thumbnail through the installed class ----------------------------------
+cp "$source_dir/tests/data/two-pixels.bvi" "$work/doc.bvi"
+thumbnail=$(w "$win64_dir/bin/bvthumb.exe" --com --size 2 "$(win_path "$work/doc.bvi")" "$(win_path "$work/doc.png")")
+expect_eq "64-bit thumbnail through the installed class" "$thumbnail" \
+  "$(win_path "$work/doc.bvi"): 2 x 1, alpha type 2"
+
 # --- Major upgrade -------------------------------------------------------------
 msiexec /i "$(win_path "$rebuild")"
 expect_eq "rebuild of the same version: exit code" $? 0

@@ -20,12 +20,10 @@ check() {  # check NAME EXPECTED_EXIT EXPECTED_TEXT COMMAND...
   fi
 }
 
-# A plain document: header, 16 skipped bytes, a 2 x 1 preview of opaque red
-# and half-transparent blue.
-le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 24 & 255)))"; }
-{ printf BVim; le32 13; le32 640; le32 320; le32 0; le32 1; printf '%016d' 0
-  le32 2; le32 1; printf '\x00\x00\xff\xff\xff\x00\x00\x80'; } >"$work/doc.bvi"
-{ printf BVim; le32 2; le32 640; le32 320; le32 0; le32 1; } >"$work/bad.bvi"
+# tests/data/two-pixels.bvi: a plain document whose preview is 2 x 1 pixels,
+# opaque red and half-transparent blue. bad.bvi has a level below 13.
+cp "$(dirname "$0")/../data/two-pixels.bvi" "$work/doc.bvi"
+{ head -c 4 "$work/doc.bvi"; printf '\x02\x00\x00\x00'; tail -c +9 "$work/doc.bvi"; } >"$work/bad.bvi"
 
 thumb="$bin/bvthumb.exe"
 check "thumbnail from the DLL" 0 "2 x 1, alpha type 2" \
