@@ -13,7 +13,11 @@
 #include <cstdarg>
 #include <cstdint>
 
-#if defined(__GNUC__)
+// gnu_printf: MinGW's C library is not C99 by default, but Format goes
+// through the C99 formatter there. clang knows only plain printf.
+#if defined(__clang__)
+#define BV_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#elif defined(__GNUC__)
 #define BV_PRINTF_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
 #else
 #define BV_PRINTF_FORMAT(f, a)
