@@ -5,7 +5,6 @@ bv_add_test(vmstring_test
           ${CMAKE_CURRENT_LIST_DIR}/VMStringPendingTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/VMStringFileTest.cpp
   LIBS bv_vmstring bv_file)
-target_include_directories(vmstring_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringSearchTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringFormatTest.cpp)
 target_sources(vmstring_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringEditTest.cpp)
