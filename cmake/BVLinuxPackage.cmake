@@ -1,0 +1,52 @@
+# The Linux desktop thumbnailer's installation and its Debian package.
+#
+# `cmake --install` puts the command in bin/, the MIME package where
+# shared-mime-info looks for packages and the thumbnailer entry where the
+# thumbnail services look for thumbnailers. The entry names the command bare,
+# so it is found on PATH whatever the prefix. The package (cpack -G DEB, see
+# scripts/package-deb) installs the same files under /usr and rebuilds the
+# MIME database when it is installed and removed.
+if(WIN32 OR NOT TARGET bvthumbnailer)
+  return()
+endif()
+
+include(GNUInstallDirs)
+set(BV_LINUX_PACKAGING ${PROJECT_SOURCE_DIR}/packaging/linux)
+
+install(TARGETS bvthumbnailer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${BV_LINUX_PACKAGING}/brivel2thumb-mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME brivel2thumb.xml)
+install(FILES ${BV_LINUX_PACKAGING}/brivel2thumb.thumbnailer
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brivel2thumb)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "brivel2thumb")
+set(CPACK_PACKAGE_CONTACT "brivel2thumb maintainers <brivel2thumb@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails of Brivel paint documents in Linux file managers")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Thumbnails of Brivel paint documents in Linux file managers\n\
+ Declares MIME types for .bvi and .bb2 documents and installs bvthumbnailer,\n\
+ a thumbnailer that the desktops' thumbnail services (tumbler, GNOME's\n\
+ thumbnail factory) run to show the preview image a document carries.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Library dependencies come from dpkg-shlibdeps; the MIME database is rebuilt
+# by update-mime-database from shared-mime-info.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "shared-mime-info")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${BV_LINUX_PACKAGING}/postinst
+                                       ${BV_LINUX_PACKAGING}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# apt install ./brivel2thumb-VERSION-ARCH.deb
+execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE BV_DEB_ARCH
+                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT BV_DEB_ARCH)
+  set(BV_DEB_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${BV_DEB_ARCH})
+set(CPACK_DEBIAN_FILE_NAME brivel2thumb-${PROJECT_VERSION}-${BV_DEB_ARCH}.deb)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
