@@ -25,11 +25,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "brivel2thumb")
 set(CPACK_PACKAGE_CONTACT "brivel2thumb maintainers <brivel2thumb@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails of Brivel paint documents in Linux file managers")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Thumbnails of Brivel paint documents in Linux file managers\n\
- Declares MIME types for .bvi and .bb2 documents and installs bvthumbnailer,\n\
- a thumbnailer that the desktops' thumbnail services (tumbler, GNOME's\n\
- thumbnail factory) run to show the preview image a document carries.")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Declares MIME types for .bvi and .bb2 documents and installs bvthumbnailer, \
+a thumbnailer that the desktops' thumbnail services run to show the preview \
+image a document carries.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
