@@ -18,6 +18,20 @@ install(FILES ${BV_LINUX_PACKAGING}/brivel2thumb-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME brivel2thumb.xml)
 install(FILES ${BV_LINUX_PACKAGING}/brivel2thumb.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+# Desktops read the compiled MIME database, not the packages, so a direct
+# install compiles it. A staged one (DESTDIR, as CPack does) must not: the
+# generated files would land in the package and belong to it; there the
+# package's maintainer scripts compile the database on the target system.
+install(CODE "
+  set(mime_dir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/mime\")
+  find_program(BV_UPDATE_MIME_DATABASE update-mime-database)
+  if(NOT \"\$ENV{DESTDIR}\" STREQUAL \"\")
+  elseif(BV_UPDATE_MIME_DATABASE)
+    message(STATUS \"Compiling the MIME database in \${mime_dir}\")
+    execute_process(COMMAND \${BV_UPDATE_MIME_DATABASE} \${mime_dir} ERROR_QUIET)
+  else()
+    message(STATUS \"update-mime-database not found: run it on \${mime_dir}\")
+  endif()")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brivel2thumb)
