@@ -7,13 +7,7 @@
 set -uo pipefail
 bin=$1; source_dir=$2; work=$3
 rm -rf "$work" && mkdir -p "$work/with space" && work=$(realpath "$work")
-passes=0
-failures=0
-pass() { echo "ok   $1"; passes=$((passes + 1)); }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {  # expect NAME GOT WANT
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', want '$3'"; fi
-}
+source "$(dirname "$0")/checks.sh"
 probe() { "$bin/png_probe" "$@" 2>&1; }
 field() { sed -n "s/^$1 //p"; }
 # patch FILE OFFSET VALUE: a little-endian 32-bit value into a plain document's header.
@@ -106,5 +100,4 @@ expect "output is the input" "$?:$(md5sum <"$work/plain.bvi")" "2:$sum"
 expect "no size" "$?:$(wc -l <"$work/err"):$([ -e "$work/x.png" ] && echo made)" "2:1:"
 
 chmod 755 "$work/ro"
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

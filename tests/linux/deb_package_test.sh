@@ -11,13 +11,7 @@ for tool in dpkg-deb dpkg-shlibdeps cpack readelf; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
-passes=0
-failures=0
-pass() { echo "ok   $1"; passes=$((passes + 1)); }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {  # expect NAME GOT WANT
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', want '$3'"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 if ! deb=$("$source_dir/scripts/package-deb" --build-dir "$build" --out "$work/out" 2>"$work/package.log"); then
   tail -20 "$work/package.log"; echo "FAIL scripts/package-deb"; exit 1
@@ -83,5 +77,4 @@ case $? in
   *) fail "tumbler with the packaged files" ;;
 esac
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

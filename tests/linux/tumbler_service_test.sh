@@ -30,13 +30,7 @@ else
   done
 fi
 
-passes=0
-failures=0
-pass() { echo "ok   $1"; passes=$((passes + 1)); }
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
-expect() {  # expect NAME GOT WANT
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', want '$3'"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # ---- inside the private session --------------------------------------------
 # Tumbler sends Ready, Error and Finished only to the connection that queued
@@ -211,5 +205,4 @@ if [ -f "$work/inner.result" ]; then
 else
   fail "the D-Bus session did not finish: $(tail -5 "$work/session.log")"
 fi
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
