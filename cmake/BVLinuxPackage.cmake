@@ -33,7 +33,13 @@ install(CODE "
     message(STATUS \"update-mime-database not found: run it on \${mime_dir}\")
   endif()")
 
+# A package of a sanitized build would ship a command that needs the
+# sanitizer runtimes and aborts on the first leak report: no package target.
+if(BV_SANITIZE)
+  return()
+endif()
 set(CPACK_GENERATOR DEB)
+set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\.git/" "/fuzz/out/")
 set(CPACK_PACKAGE_NAME brivel2thumb)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "brivel2thumb")
