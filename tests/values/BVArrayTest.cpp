@@ -1,6 +1,6 @@
 #include "values/BVArray.h"
 
-#include "SlotPin.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ArrayTestSupport.h"
-#include "SlotPin.h"
 #include "file/BVMemoryFile.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 
