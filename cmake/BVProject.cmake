@@ -2,11 +2,12 @@
 # the one function that registers every test.
 
 # The subsystem folders in link order: each folder's libraries link only
-# libraries of folders before it, with one exception. text/ holds two layers:
-# bv_text (text records) below the files, and bv_vmstring (the text value)
-# beside them, which links bv_values and bv_file, and bv_file links it back:
-# BVFile's fixed slot table makes VMStrings and the value classes' fixed slot
-# table loads and saves through a BVFile. docs/architecture.md draws the map.
+# libraries of folders before it, with one exception. text/ holds two layers,
+# bv_text (text records) below the files and bv_vmstring (the text value)
+# beside them: bv_file links bv_vmstring, which links bv_values, which links
+# bv_file back. BVFile's fixed slot table makes VMStrings, and the value
+# classes' fixed slot table loads and saves through a BVFile.
+# docs/architecture.md draws the map.
 set(BV_SUBSYSTEMS platform crypt text file values diag inflate bitmap shell)
 
 # bv_add_folders(name...) adds the named subfolders in the order given; with
