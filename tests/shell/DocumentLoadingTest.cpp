@@ -45,8 +45,9 @@ class DocumentLoading : public testing::Test {
         if (init_) {
             EXPECT_EQ(init_->Release(), 0u);
         }
-        if (dll_.canUnloadNow != nullptr)
+        if (dll_.canUnloadNow != nullptr) {
             EXPECT_EQ(dll_.canUnloadNow(), S_OK);
+        }
         dll_.Free();
     }
 

@@ -80,8 +80,9 @@ class Soak : public testing::Test {
         getClassObject_ = dll_.getClassObject;
     }
     void TearDown() override {
-        if (dll_.canUnloadNow != nullptr)
+        if (dll_.canUnloadNow != nullptr) {
             EXPECT_EQ(dll_.canUnloadNow(), S_OK);
+        }
         dll_.Free();
     }
     dll_under_test::Dll dll_;
