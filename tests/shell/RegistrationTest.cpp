@@ -5,6 +5,7 @@
 #include "support/DllUnderTest.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <shlwapi.h>
 #include <windows.h>
 
