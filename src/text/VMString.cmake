@@ -14,3 +14,7 @@ target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringParts.cpp)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringCipher.cpp)
 target_link_libraries(bv_vmstring PUBLIC bv_crypt)
 target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/VMStringConvert.cpp)
+# The vector loops of the comparisons, searches and hash; the hash feeds the
+# decompressor's CRC-32.
+target_sources(bv_vmstring PRIVATE ${CMAKE_CURRENT_LIST_DIR}/TextVector.cpp)
+target_link_libraries(bv_vmstring PUBLIC bv_inflate)

@@ -4,8 +4,11 @@
 #include "text/TextBytes.h"
 #include "text/VMString.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <type_traits>
 
 namespace {
 
@@ -189,9 +192,14 @@ void ParseSpecification(const char* p, const char* end, Conversion& conv, va_lis
     conv.wide = IsWideModifier(modifier, modifierLength);
 }
 
+// Room for the digits of any integer and of the usual floating values; a
+// floating value that needs more is left to the C formatter.
+constexpr int kDigitRoom = 112;
+
 // The body of one conversion: zeros, then bytes, then a suffix.
 struct Body {
-    BVString digits; // keeps text alive when it points into it
+    char digits[kDigitRoom];
+    BVString spill; // the C formatter's digits, when text points into them
     const char* text = "";
     std::int64_t length = 0;
     std::int64_t zeros = 0;
@@ -199,35 +207,37 @@ struct Body {
     std::int64_t Total() const {
         return zeros + length + static_cast<std::int64_t>(std::strlen(suffix));
     }
+    void Take(const char* end) {
+        text = digits;
+        length = end - digits;
+    }
+    void Upper() {
+        for (std::int64_t i = 0; i < length; ++i)
+            if (digits[i] >= 'a' && digits[i] <= 'z')
+                digits[i] = static_cast<char>(digits[i] - 'a' + 'A');
+    }
 };
 
-void TakeDigits(Body& body, const BVString& digits) {
-    body.digits = digits;
-    body.text = digits.IsNull() ? "" : digits.Text();
-    body.length = digits.Length();
+// The digits of one integer come from to_chars, which writes what the C
+// formatter writes for %u, %o, %x and (without the sign) %d: no prefix, no
+// padding, lower-case hex.
+template <class Unsigned> void TakeUnsigned(Body& body, Unsigned v, int base, bool upper) {
+    static_assert(std::is_unsigned<Unsigned>::value, "magnitudes only");
+    body.Take(std::to_chars(body.digits, body.digits + kDigitRoom, v, base).ptr);
+    if (upper)
+        body.Upper();
 }
 
-BVString UnsignedDigits(const Conversion& conv, va_list* args) {
-    if (conv.wide) {
-        const unsigned long long v = va_arg(*args, unsigned long long);
-        switch (conv.letter) {
-        case 'o':
-            return BVString::Format("%llo", v);
-        case 'u':
-            return BVString::Format("%llu", v);
-        default:
-            return conv.upper ? BVString::Format("%llX", v) : BVString::Format("%llx", v);
-        }
-    }
-    const unsigned v = va_arg(*args, unsigned);
-    switch (conv.letter) {
-    case 'o':
-        return BVString::Format("%o", v);
-    case 'u':
-        return BVString::Format("%u", v);
-    default:
-        return conv.upper ? BVString::Format("%X", v) : BVString::Format("%x", v);
-    }
+int Base(char letter) {
+    return letter == 'o' ? 8 : letter == 'x' ? 16 : 10;
+}
+
+// The magnitude of a negative value: unsigned arithmetic, so that the most
+// negative one has a magnitude too.
+template <class Signed> typename std::make_unsigned<Signed>::type Magnitude(Signed v) {
+    using Unsigned = typename std::make_unsigned<Signed>::type;
+    return v < 0 ? static_cast<Unsigned>(Unsigned{0} - static_cast<Unsigned>(v))
+                 : static_cast<Unsigned>(v);
 }
 
 void IntegerBody(Conversion& conv, Body& body, va_list* args) {
@@ -236,20 +246,18 @@ void IntegerBody(Conversion& conv, Body& body, va_list* args) {
         if (conv.wide) {
             const long long v = va_arg(*args, long long);
             sign = v > 0 ? 1 : v < 0 ? -1 : 0;
-            TakeDigits(body, BVString::Format("%lld", v));
+            TakeUnsigned(body, Magnitude(v), 10, false);
         } else {
             const int v = va_arg(*args, int);
             sign = v > 0 ? 1 : v < 0 ? -1 : 0;
-            TakeDigits(body, BVString::Format("%d", v));
+            TakeUnsigned(body, Magnitude(v), 10, false);
         }
         conv.showPlus = sign > 0 && conv.plus;
         conv.negative = sign < 0;
-        if (conv.negative && body.length > 0) {
-            ++body.text; // the digits without their '-'
-            --body.length;
-        }
+    } else if (conv.wide) {
+        TakeUnsigned(body, va_arg(*args, unsigned long long), Base(conv.letter), conv.upper);
     } else {
-        TakeDigits(body, UnsignedDigits(conv, args));
+        TakeUnsigned(body, va_arg(*args, unsigned), Base(conv.letter), conv.upper);
     }
     const int pad = conv.precision >= 0 ? conv.precision : conv.zero ? conv.width : -1;
     if (pad > body.length)
@@ -271,6 +279,25 @@ const char* FloatingSubFormat(const Conversion& conv) {
     }
 }
 
+// to_chars with a precision writes what the C formatter writes for %.*f,
+// %.*e and %.*g; the '#' forms, infinities and NaNs (whose spelling is the C
+// library's choice) and texts longer than the digit room are left to it.
+bool FloatingDigits(const Conversion& conv, Body& body, int precision, double v) {
+    if (!std::isfinite(v) || (conv.alternate && conv.letter != 'g'))
+        return false;
+    const std::chars_format style = conv.letter == 'e'   ? std::chars_format::scientific
+                                    : conv.letter == 'g' ? std::chars_format::general
+                                                         : std::chars_format::fixed;
+    const std::to_chars_result r =
+        std::to_chars(body.digits, body.digits + kDigitRoom, v, style, precision);
+    if (r.ec != std::errc())
+        return false;
+    body.Take(r.ptr);
+    if (conv.upper)
+        body.Upper(); // only an exponent's 'e' is a letter here
+    return true;
+}
+
 // False when the body cannot fit the room left (it would return -1 anyway).
 bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
     double v = va_arg(*args, double);
@@ -286,7 +313,11 @@ bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
     } else if (precision >= room && std::isfinite(v)) {
         return false; // a finite 'e' or 'f' writes a digit and precision more
     }
-    TakeDigits(body, BVString::Format(FloatingSubFormat(conv), precision, v));
+    if (!FloatingDigits(conv, body, precision, v)) {
+        body.spill = BVString::Format(FloatingSubFormat(conv), precision, v);
+        body.text = body.spill.IsNull() ? "" : body.spill.Text();
+        body.length = body.spill.Length();
+    }
     if (conv.letter == 'g' && conv.alternate && std::memchr(body.text, '.', body.length) == nullptr)
         body.suffix = ".0";
     return true;

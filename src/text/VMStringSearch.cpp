@@ -6,8 +6,10 @@
 // of the search for the pattern searches. A byte is the second byte of a
 // character exactly when an odd run of lead bytes precedes it back to the
 // nearest byte that is not a lead byte (which always ends a character), so a
-// hit found by memchr is checked without rescanning everything before it.
+// hit found by memchr or by the vector filter is checked without rescanning
+// everything before it.
 #include "text/TextBytes.h"
+#include "text/TextVector.h"
 #include "text/VMString.h"
 
 #include <algorithm>
@@ -46,42 +48,18 @@ Range OfCString(const char* s) {
     return {U(s), static_cast<int>(std::min<std::size_t>(std::strlen(s), INT_MAX))};
 }
 
+// Enough of a C string to compare it with `limit` bytes: a longer one ranks
+// the same whatever its length, so the scan for its end stops there.
+Range OfCStringUpTo(const char* s, int limit) {
+    if (s == nullptr)
+        return {};
+    return {U(s), static_cast<int>(strnlen(s, static_cast<std::size_t>(limit) + 1))};
+}
+
 Range OfBytes(const std::uint8_t* p, int count, int offset) {
     if (p == nullptr || count <= 0)
         return {};
     return {p + offset, count};
-}
-
-std::uint64_t Load8(const std::uint8_t* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// Fold of eight bytes at once: a byte gains 0x20 when it is A-Z. The sums
-// work on the low seven bits of each byte and stay below 0x100, so no carry
-// crosses into the next byte; bytes from 0x80 up are left alone.
-std::uint64_t FoldWord(std::uint64_t w) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHigh = 0x8080808080808080u;
-    const std::uint64_t low = w & ~kHigh;
-    const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
-    const std::uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;
-    const std::uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh;
-    return w | (upper >> 2);
-}
-
-// The length of the leading run of whole eight-byte words on which a and b
-// agree (after folding when NoCase); the bytes after it decide the rest.
-template <bool NoCase> int EqualWords(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    int k = 0;
-    for (; n - k >= 8; k += 8) {
-        const std::uint64_t x = Load8(a + k);
-        const std::uint64_t y = Load8(b + k);
-        if (x != y && (!NoCase || FoldWord(x) != FoldWord(y)))
-            break;
-    }
-    return k;
 }
 
 // 0 when equal; else +-(k + 1) at the first difference k, signed by the raw
@@ -89,13 +67,9 @@ template <bool NoCase> int EqualWords(const std::uint8_t* a, const std::uint8_t*
 // other; negative when a is the smaller. Folded bytes only decide equality.
 template <bool NoCase> int Positioned(Range a, Range b) {
     const int n = std::min(a.n, b.n);
-    for (int k = EqualWords<NoCase>(a.p, b.p, n); k < n; ++k) {
-        const std::uint8_t x = a.p[k];
-        const std::uint8_t y = b.p[k];
-        if (x == y || (NoCase && Fold(x) == Fold(y)))
-            continue;
-        return x < y ? -(k + 1) : k + 1;
-    }
+    const int k = textvector::Mismatch(a.p, b.p, n, NoCase);
+    if (k < n)
+        return a.p[k] < b.p[k] ? -(k + 1) : k + 1;
     if (a.n == b.n)
         return 0;
     return a.n < b.n ? -(n + 1) : n + 1;
@@ -106,12 +80,7 @@ int Sign(int v) {
 }
 
 template <bool NoCase> bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    if (!NoCase)
-        return n == 0 || std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
-    for (int k = 0; k < n; ++k)
-        if (Fold(a[k]) != Fold(b[k]))
-            return false;
-    return true;
+    return textvector::Mismatch(a, b, n, NoCase) == n;
 }
 
 // A null other matches only an empty text; a missing one never matches.
@@ -229,18 +198,29 @@ bool MatchesCased(const std::uint8_t* t, int i, int end, Range pattern) {
     return true;
 }
 
+// The pattern's bytes before its first '?' character: a match has the same
+// bytes at the same offsets, since every other pattern character matches only
+// a text character of its own bytes.
+int FixedPrefix(Range pattern) {
+    int j = 0;
+    while (j < pattern.n && !(pattern.p[j] == kAnyChar && CharLength(pattern.p, j, pattern.n) == 1))
+        j += CharLength(pattern.p, j, pattern.n);
+    return std::min(j, pattern.n);
+}
+
 // Candidates are the character starts from start; a match consumes at least
 // as many text bytes as the pattern has, which bounds the last candidate.
+// The fixed prefix's first and last bytes pick the candidates to try.
 int SearchCased(const std::uint8_t* t, int start, int end, Range pattern) {
-    const std::uint8_t first = pattern.p[0];
+    const int last = end - pattern.n;
+    const int fixed = FixedPrefix(pattern);
     int boundary = start;
-    for (int i = start; end - i >= pattern.n;) {
-        if (first != kAnyChar) {
-            const auto span = static_cast<std::size_t>(end - i - pattern.n + 1);
-            const void* hit = std::memchr(t + i, first, span);
-            if (hit == nullptr)
+    for (int i = start; i <= last;) {
+        if (fixed > 0) {
+            const int p = textvector::FindPair(t, i, last, pattern.p[0], fixed - 1,
+                                               pattern.p[fixed - 1], false);
+            if (p < 0)
                 return -1;
-            const int p = static_cast<int>(static_cast<const std::uint8_t*>(hit) - t);
             if (IsSecondByte(t, boundary, p)) {
                 boundary = i = p + 1;
                 continue;
@@ -254,12 +234,34 @@ int SearchCased(const std::uint8_t* t, int start, int end, Range pattern) {
     return -1;
 }
 
+bool MatchesNoCase(const std::uint8_t* t, Range pattern) {
+    for (int j = 0; j < pattern.n; ++j)
+        if (pattern.p[j] != kAnyChar && Fold(pattern.p[j]) != Fold(t[j]))
+            return false;
+    return true;
+}
+
+// Byte by byte: candidates are picked by the first and last pattern bytes
+// that are not '?', folded.
 int SearchNoCase(const std::uint8_t* t, int start, int end, Range pattern) {
-    for (int i = start; end - i >= pattern.n; ++i) {
-        int j = 0;
-        while (j < pattern.n && (pattern.p[j] == kAnyChar || Fold(pattern.p[j]) == Fold(t[i + j])))
-            ++j;
-        if (j == pattern.n)
+    int first = 0;
+    while (first < pattern.n && pattern.p[first] == kAnyChar)
+        ++first;
+    if (first == pattern.n)
+        return start; // only wildcards, and the window is long enough
+    int second = pattern.n - 1;
+    while (pattern.p[second] == kAnyChar)
+        --second;
+    const bool wild =
+        std::memchr(pattern.p, kAnyChar, static_cast<std::size_t>(pattern.n)) != nullptr;
+    const int last = end - pattern.n;
+    for (int i = start; i <= last; ++i) {
+        i = textvector::FindPair(t + first, i, last, Fold(pattern.p[first]), second - first,
+                                 Fold(pattern.p[second]), true);
+        if (i < 0)
+            return -1;
+        if (wild ? MatchesNoCase(t + i, pattern)
+                 : textvector::Mismatch(t + i, pattern.p, pattern.n, true) == pattern.n)
             return i;
     }
     return -1;
@@ -347,7 +349,8 @@ int VMString::CompareBytes(const std::uint8_t* other, int count, int otherOffset
     return Positioned<false>(OfText(this), OfBytes(other, count, otherOffset));
 }
 int VMString::CompareCString(const char* other) const {
-    return Positioned<false>(OfText(this), OfCString(other));
+    const Range own = OfText(this);
+    return Positioned<false>(own, OfCStringUpTo(other, own.n));
 }
 int VMString::CompareText(const VMString* other) const {
     return Positioned<false>(OfText(this), OfText(other));
@@ -356,7 +359,8 @@ int VMString::CompareBytesNoCase(const std::uint8_t* other, int count, int other
     return Positioned<true>(OfText(this), OfBytes(other, count, otherOffset));
 }
 int VMString::CompareCStringNoCase(const char* other) const {
-    return Positioned<true>(OfText(this), OfCString(other));
+    const Range own = OfText(this);
+    return Positioned<true>(own, OfCStringUpTo(other, own.n));
 }
 int VMString::CompareTextNoCase(const VMString* other) const {
     return Positioned<true>(OfText(this), OfText(other));

@@ -1,0 +1,45 @@
+// Vectorised byte loops behind VMString's comparisons, wildcard searches and
+// case-folded hash.
+//
+// Folding is ASCII only (A-Z to a-z, every other byte unchanged); none of
+// these loops knows about two-byte characters except FoldText, which leaves
+// the second byte of a two-byte character unfolded. Every loop reads only the
+// bytes its arguments name: blocks that would cross the end are done by
+// overlapping the previous block or byte by byte, never by reading past it.
+//
+// SSE2 is the baseline on x86 (both DLLs are built with it); where the
+// processor has AVX2 or AVX-512BW the long comparisons use the widest of
+// them, chosen once on first use. Elsewhere portable word-at-a-time code runs.
+#pragma once
+
+#include <cstdint>
+
+namespace textvector {
+
+// The index of the first k in [0, n) where a[k] and b[k] differ (after
+// folding when folded), or n when none does. n >= 0.
+int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
+
+// The first position p in [from, last] where t[p] == first and
+// t[p + gap] == second, comparing folded text bytes with first and second
+// when folded (they are then given folded already), or -1. The caller
+// guarantees that t[last + gap] is readable; gap >= 0.
+int FindPair(const std::uint8_t* t, int from, int last, std::uint8_t first, int gap,
+             std::uint8_t second, bool folded);
+
+// Copies src[0, n) to dst folded, except that a lead byte with a byte after
+// it in [0, end) is copied with that byte unfolded as one character. src[0]
+// starts a character and n <= end. Returns the bytes copied: n, or n + 1 when
+// the last character straddles n; dst must have room for n + 1.
+int FoldText(std::uint8_t* dst, const std::uint8_t* src, int n, int end);
+
+// The comparison kernels one by one, so that tests can run each path the
+// processor has, not only the one chosen.
+enum class Path { Portable, Sse2, Avx2, Avx512 };
+using MismatchKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int, bool);
+// Null when this build or this processor lacks the path.
+MismatchKernel MismatchFor(Path path);
+// The path Mismatch uses for long ranges.
+Path ChosenPath();
+
+} // namespace textvector
