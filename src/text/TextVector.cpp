@@ -2,11 +2,11 @@
 
 #include "text/TextBytes.h"
 
+#include <atomic>
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+#ifdef BV_TEXT_SSE2
 #include <immintrin.h>
-#define BV_TEXT_SSE2 1
 // GCC cannot keep 32- and 64-byte vectors aligned in a Windows stack frame
 // (it may spill them with aligned moves into a 16-byte-aligned frame), so the
 // wide paths are left to the native build; both DLLs share the SSE2 one.
@@ -21,12 +21,15 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
 using textbytes::Fold;
 using textbytes::IsLead;
 
+// The short comparisons are all call overhead otherwise.
+#define BV_INLINE inline __attribute__((always_inline))
+
 namespace textvector {
 namespace {
 
 // --- portable: eight bytes in a 64-bit word ------------------------------------------
 
-std::uint64_t Load8(const std::uint8_t* p) {
+BV_INLINE std::uint64_t Load8(const std::uint8_t* p) {
     std::uint64_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
@@ -35,7 +38,7 @@ std::uint64_t Load8(const std::uint8_t* p) {
 // A byte gains 0x20 when it is A-Z. The sums work on the low seven bits of
 // each byte and stay below 0x100, so no carry crosses into the next byte;
 // bytes from 0x80 up are left alone.
-std::uint64_t FoldWord(std::uint64_t w) {
+BV_INLINE std::uint64_t FoldWord(std::uint64_t w) {
     constexpr std::uint64_t kOnes = 0x0101010101010101u;
     constexpr std::uint64_t kHigh = 0x8080808080808080u;
     const std::uint64_t low = w & ~kHigh;
@@ -45,13 +48,26 @@ std::uint64_t FoldWord(std::uint64_t w) {
     return w | (upper >> 2);
 }
 
-template <bool Folded> std::uint8_t Map(std::uint8_t b) {
+template <bool Folded> BV_INLINE std::uint8_t Map(std::uint8_t b) {
     return Folded ? Fold(b) : b;
 }
 
-template <bool Folded> int PortableMismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    int k = 0;
-    for (; n - k >= 8; k += 8) {
+// Words of eight bytes, the last one overlapping the one before it when n is
+// not a multiple of eight: bytes before it are known to agree.
+template <bool Folded>
+BV_INLINE int PortableMismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    if (n < 8) {
+        for (int k = 0; k < n; ++k)
+            if (Map<Folded>(a[k]) != Map<Folded>(b[k]))
+                return k;
+        return n;
+    }
+    for (int k = 0;; k += 8) {
+        if (n - k < 8) {
+            if (k == n)
+                return n;
+            k = n - 8;
+        }
         std::uint64_t x = Load8(a + k);
         std::uint64_t y = Load8(b + k);
         if (Folded) {
@@ -60,11 +76,9 @@ template <bool Folded> int PortableMismatch(const std::uint8_t* a, const std::ui
         }
         if (x != y)
             return k + __builtin_ctzll(x ^ y) / 8;
+        if (k == n - 8)
+            return n;
     }
-    for (; k < n; ++k)
-        if (Map<Folded>(a[k]) != Map<Folded>(b[k]))
-            return k;
-    return n;
 }
 
 int PortableKernel(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
@@ -85,18 +99,13 @@ int FoldChar(std::uint8_t* dst, const std::uint8_t* src, int i, int end) {
 #ifdef BV_TEXT_SSE2
 // --- SSE2: sixteen bytes -------------------------------------------------------------
 
-__m128i Load16(const std::uint8_t* p) {
+BV_INLINE __m128i Load16(const std::uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
-__m128i Fold16(__m128i x) {
-    const __m128i shifted = _mm_add_epi8(x, _mm_set1_epi8(0x3F));
-    const __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
-    return _mm_or_si128(x, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
-}
+using detail::Fold16;
 
-template <bool Folded> __m128i Equal16(const std::uint8_t* a, const std::uint8_t* b) {
+template <bool Folded> BV_INLINE __m128i Equal16(const std::uint8_t* a, const std::uint8_t* b) {
     __m128i x = Load16(a);
     __m128i y = Load16(b);
     if (Folded) {
@@ -107,7 +116,7 @@ template <bool Folded> __m128i Equal16(const std::uint8_t* a, const std::uint8_t
 }
 
 // Bit i set where a[i] and b[i] differ.
-template <bool Folded> unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b) {
+template <bool Folded> BV_INLINE unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b) {
     return static_cast<unsigned>(_mm_movemask_epi8(Equal16<Folded>(a, b))) ^ 0xFFFFu;
 }
 
@@ -115,7 +124,7 @@ template <bool Folded> unsigned Differ16(const std::uint8_t* a, const std::uint8
 // before it: bytes before k are known to agree, so the first difference in
 // the overlap is still the first one.
 template <bool Folded>
-int Sse2MismatchFrom(const std::uint8_t* a, const std::uint8_t* b, int k, int n) {
+BV_INLINE int Sse2MismatchFrom(const std::uint8_t* a, const std::uint8_t* b, int k, int n) {
     for (; n - k >= 16; k += 16)
         if (const unsigned m = Differ16<Folded>(a + k, b + k))
             return k + __builtin_ctz(m);
@@ -127,10 +136,13 @@ int Sse2MismatchFrom(const std::uint8_t* a, const std::uint8_t* b, int k, int n)
     return n;
 }
 
-template <bool Folded> int Sse2Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
+template <bool Folded>
+BV_INLINE int Sse2Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
     if (n < 16)
         return PortableMismatch<Folded>(a, b, n);
-    int k = 0;
+    if (const unsigned m = Differ16<Folded>(a, b))
+        return __builtin_ctz(m);
+    int k = 16;
     for (; n - k >= 32; k += 32) {
         const __m128i both =
             _mm_and_si128(Equal16<Folded>(a + k, b + k), Equal16<Folded>(a + k + 16, b + k + 16));
@@ -270,7 +282,40 @@ constexpr Path kWidestFirst[] = {Path::Avx512, Path::Avx2, Path::Sse2, Path::Por
 
 // Below this length the widest path gains nothing over SSE2 and the indirect
 // call would cost more than it saves.
-constexpr int kWideFrom = 64;
+constexpr int kWideFrom = 33;
+
+// The long comparisons call the chosen path's kernel straight through these
+// pointers, cased and folded. They start at a resolver that asks the
+// processor on first use (not at load: the processor's answers may not be
+// ready before the program starts), stores the choice and runs it. Threads
+// that race there store the same pointers.
+using LongKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int);
+template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n);
+std::atomic<LongKernel> gLong[2] = {{Resolve<false>}, {Resolve<true>}};
+
+template <bool Folded> LongKernel LongKernelFor(Path path) {
+    switch (path) {
+#ifdef BV_TEXT_WIDE
+    case Path::Avx512:
+        return Avx512Mismatch<Folded>;
+    case Path::Avx2:
+        return Avx2Mismatch<Folded>;
+#endif
+#ifdef BV_TEXT_SSE2
+    case Path::Sse2:
+        return Sse2Mismatch<Folded>;
+#endif
+    default:
+        return PortableMismatch<Folded>;
+    }
+}
+
+template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    const Path path = ChosenPath();
+    gLong[0].store(LongKernelFor<false>(path), std::memory_order_relaxed);
+    gLong[1].store(LongKernelFor<true>(path), std::memory_order_relaxed);
+    return LongKernelFor<Folded>(path)(a, b, n);
+}
 
 } // namespace
 
@@ -300,14 +345,13 @@ Path ChosenPath() {
     return Path::Portable;
 }
 
-int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
-    static const MismatchKernel chosen = MismatchFor(ChosenPath());
+int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
     if (n >= kWideFrom)
-        return chosen(a, b, n, folded);
+        return gLong[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
 #ifdef BV_TEXT_SSE2
-    return Sse2Kernel(a, b, n, folded);
+    return folded ? Sse2Mismatch<true>(a, b, n) : Sse2Mismatch<false>(a, b, n);
 #else
-    return PortableKernel(a, b, n, folded);
+    return folded ? PortableMismatch<true>(a, b, n) : PortableMismatch<false>(a, b, n);
 #endif
 }
 

@@ -14,11 +14,18 @@
 
 #include <cstdint>
 
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+#include <emmintrin.h>
+#define BV_TEXT_SSE2 1
+#endif
+
 namespace textvector {
 
 // The index of the first k in [0, n) where a[k] and b[k] differ (after
 // folding when folded), or n when none does. n >= 0.
-int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
+inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
+// The same, out of line, for every n.
+int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
 
 // The first position p in [from, last] where t[p] == first and
 // t[p + gap] == second, comparing folded text bytes with first and second
@@ -41,5 +48,45 @@ using MismatchKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int, bo
 MismatchKernel MismatchFor(Path path);
 // The path Mismatch uses for long ranges.
 Path ChosenPath();
+
+// Ranges of 16 to 32 bytes, the common short texts, are compared in the
+// caller, in two blocks; a call would cost as much as the comparison.
+namespace detail {
+#ifdef BV_TEXT_SSE2
+// Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
+inline __m128i Fold16(__m128i x) {
+    const __m128i shifted = _mm_add_epi8(x, _mm_set1_epi8(0x3F));
+    const __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+    return _mm_or_si128(x, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+// Bit i set where a[i] and b[i] differ.
+inline unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b, bool folded) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    if (folded) {
+        x = Fold16(x);
+        y = Fold16(y);
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) ^ 0xFFFFu;
+}
+#endif
+} // namespace detail
+
+inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
+#ifdef BV_TEXT_SSE2
+    if (n >= 16 && n <= 32) {
+        int k = 0;
+        for (; n - k > 16; k += 16)
+            if (const unsigned m = detail::Differ16(a + k, b + k, folded))
+                return k + __builtin_ctz(m);
+        k = n - 16; // overlaps the block before unless n is a multiple of 16
+        if (const unsigned m = detail::Differ16(a + k, b + k, folded))
+            return k + __builtin_ctz(m);
+        return n;
+    }
+#endif
+    return MismatchAny(a, b, n, folded);
+}
 
 } // namespace textvector

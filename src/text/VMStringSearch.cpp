@@ -32,14 +32,16 @@ struct Range {
     int n = 0;
 };
 
+// A text is null exactly when its first byte is: testing that directly spares
+// the short comparisons a virtual call per operand.
 Range OfText(const VMString* s) {
-    if (s == nullptr || s->IsNull())
+    if (s == nullptr || s->Text() == nullptr)
         return {};
     return {U(s->Text()), s->Length()};
 }
 
 bool IsText(const VMString* s) {
-    return s != nullptr && !s->IsNull();
+    return s != nullptr && s->Text() != nullptr;
 }
 
 Range OfCString(const char* s) {
@@ -85,13 +87,13 @@ template <bool NoCase> bool SameBytes(const std::uint8_t* a, const std::uint8_t*
 
 // A null other matches only an empty text; a missing one never matches.
 template <bool NoCase> bool StartsWith(const VMString& s, Range p, bool given) {
-    if (s.IsNull() || !given || p.n > s.Length())
+    if (s.Text() == nullptr || !given || p.n > s.Length())
         return false;
     return SameBytes<NoCase>(U(s.Text()), p.p, p.n);
 }
 
 template <bool NoCase> bool EndsWith(const VMString& s, Range p, bool given) {
-    if (s.IsNull() || !given || p.n > s.Length())
+    if (s.Text() == nullptr || !given || p.n > s.Length())
         return false;
     return SameBytes<NoCase>(U(s.Text()) + (s.Length() - p.n), p.p, p.n);
 }
@@ -100,7 +102,7 @@ template <bool NoCase> bool EndsWith(const VMString& s, Range p, bool given) {
 // (given false) ranks below any text with bytes.
 template <bool NoCase>
 int ComparePrefix(const VMString& s, Range other, bool given, int n, int from) {
-    if (s.IsNull())
+    if (s.Text() == nullptr)
         return other.n > 0 ? -1 : 0;
     if (!given)
         return s.Length() > 0 ? 1 : 0;
@@ -272,7 +274,8 @@ int SearchNoCase(const std::uint8_t* t, int start, int end, Range pattern) {
 template <bool NoCase>
 int SearchPattern(const VMString& s, Range pattern, bool returnEnd, int from, int base) {
     const int n = s.Length();
-    if (s.IsNull() || pattern.n <= 0 || base < 0 || base > n || from < 0 || from > n - base)
+    if (s.Text() == nullptr || pattern.n <= 0 || base < 0 || base > n || from < 0 ||
+        from > n - base)
         return -1;
     const int start = base + from;
     if (n - start < pattern.n)
@@ -291,14 +294,14 @@ int SearchPattern(const VMString& s, Range pattern, bool returnEnd, int from, in
 
 int VMString::Find(int ch, int from) const {
     const auto c = static_cast<std::uint8_t>(ch);
-    if (IsNull() || from < 0 || from >= length || c >= 0x80)
+    if (textStart == nullptr || from < 0 || from >= length || c >= 0x80)
         return -1;
     int boundary = 0;
     return NextSingleByte(U(textStart), length, boundary, from, c);
 }
 
 int VMString::FindOneOf(const char* set, int from) const {
-    if (IsNull() || !ValidSet(set) || from < 0 || from >= length)
+    if (textStart == nullptr || !ValidSet(set) || from < 0 || from >= length)
         return -1;
     const ByteSet members(set);
     return FirstChar(U(textStart), from, length, [&](std::uint8_t b) { return members.has[b]; });
@@ -308,7 +311,7 @@ int VMString::ReverseFind(int ch, int upTo) const {
     const auto c = static_cast<std::uint8_t>(ch);
     if (upTo < 0)
         upTo = length - 1;
-    if (IsNull() || upTo < 0 || upTo >= length || c >= 0x80)
+    if (textStart == nullptr || upTo < 0 || upTo >= length || c >= 0x80)
         return -1;
     int boundary = 0;
     int last = -1;
@@ -320,7 +323,7 @@ int VMString::ReverseFind(int ch, int upTo) const {
 int VMString::ReverseFindOneOf(const char* set, int upTo) const {
     if (upTo < 0)
         upTo = length - 1;
-    if (IsNull() || !ValidSet(set) || upTo < 0 || upTo >= length)
+    if (textStart == nullptr || !ValidSet(set) || upTo < 0 || upTo >= length)
         return -1;
     const ByteSet members(set);
     return LastChar(U(textStart), upTo + 1, [&](std::uint8_t b) { return members.has[b]; });
@@ -328,7 +331,7 @@ int VMString::ReverseFindOneOf(const char* set, int upTo) const {
 
 // A two-byte character is never equal to ch, so its position ends the search.
 int VMString::FindNot(int ch, int from) const {
-    if (IsNull() || from < 0 || from >= length)
+    if (textStart == nullptr || from < 0 || from >= length)
         return -1;
     const auto c = static_cast<std::uint8_t>(ch);
     return FirstChar(U(textStart), from, length,
@@ -336,7 +339,7 @@ int VMString::FindNot(int ch, int from) const {
 }
 
 int VMString::FindNotOneOf(const char* set, int from) const {
-    if (IsNull() || !ValidSet(set) || from < 0 || from >= length)
+    if (textStart == nullptr || !ValidSet(set) || from < 0 || from >= length)
         return -1;
     const ByteSet members(set);
     return FirstChar(U(textStart), from, length,
@@ -366,23 +369,27 @@ int VMString::CompareTextNoCase(const VMString* other) const {
     return Positioned<true>(OfText(this), OfText(other));
 }
 int VMString::CollateBytesNoCase(const std::uint8_t* other, int count, int otherOffset) const {
-    return Sign(CompareBytesNoCase(other, count, otherOffset));
+    const Range own = OfText(this);
+    return Sign(Positioned<true>(own, OfBytes(other, count, otherOffset)));
 }
 int VMString::CollateCStringNoCase(const char* other) const {
-    return Sign(CompareCStringNoCase(other));
+    const Range own = OfText(this);
+    return Sign(Positioned<true>(own, OfCStringUpTo(other, own.n)));
 }
 int VMString::CollateTextNoCase(const VMString* other) const {
-    return Sign(CompareTextNoCase(other));
+    return Sign(Positioned<true>(OfText(this), OfText(other)));
 }
 
 int VMString::CompareCStringPrefix(const char* other, int n, int from) const {
-    return ComparePrefix<false>(*this, OfCString(other), other != nullptr, n, from);
+    return ComparePrefix<false>(*this, OfCStringUpTo(other, std::max(n, 0)), other != nullptr, n,
+                                from);
 }
 int VMString::CompareTextPrefix(const VMString* other, int n, int from) const {
     return ComparePrefix<false>(*this, OfText(other), IsText(other), n, from);
 }
 int VMString::CompareCStringPrefixNoCase(const char* other, int n, int from) const {
-    return ComparePrefix<true>(*this, OfCString(other), other != nullptr, n, from);
+    return ComparePrefix<true>(*this, OfCStringUpTo(other, std::max(n, 0)), other != nullptr, n,
+                               from);
 }
 int VMString::CompareTextPrefixNoCase(const VMString* other, int n, int from) const {
     return ComparePrefix<true>(*this, OfText(other), IsText(other), n, from);
@@ -391,7 +398,7 @@ int VMString::CompareTextPrefixNoCase(const VMString* other, int n, int from) co
 // --- class of the byte at an index ------------------------------------------------
 
 int VMString::LeadStateAt(int index) const {
-    if (buffer == nullptr || IsNull() || index < 0 || index >= length)
+    if (buffer == nullptr || textStart == nullptr || index < 0 || index >= length)
         return 0;
     const std::uint8_t* t = U(textStart);
     int i = 0;
@@ -403,7 +410,7 @@ int VMString::LeadStateAt(int index) const {
 }
 
 bool VMString::IsCharAt(int index, int ch) const {
-    if (IsNull() || index < 0 || index >= length)
+    if (textStart == nullptr || index < 0 || index >= length)
         return false;
     return U(textStart)[index] == static_cast<std::uint8_t>(ch) && LeadStateAt(index) != -1;
 }
@@ -475,7 +482,7 @@ int VMString::FindPatternNoCaseText(const VMString* pattern, bool returnEnd, int
 
 // CR LF, a lone CR and a lone LF are one break each.
 int VMString::LocateLine(int* lineStart, int line) const {
-    if (IsNull() || lineStart == nullptr || *lineStart < 0 || *lineStart > length)
+    if (textStart == nullptr || lineStart == nullptr || *lineStart < 0 || *lineStart > length)
         return -1;
     if (line <= 0)
         return -1;
