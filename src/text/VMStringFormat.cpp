@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <type_traits>
 
@@ -27,20 +28,33 @@ class Output {
     Output(std::uint8_t* buffer, int capacity)
         : at(buffer), left(buffer != nullptr && capacity > 0 ? capacity : 0) {}
 
-    bool Put(char c) { return Fill(c, 1); }
+    bool Put(char c) {
+        if (left < 1)
+            return false;
+        *at = static_cast<std::uint8_t>(c);
+        Advance(1);
+        return true;
+    }
+    // Fields are mostly a few bytes: a loop costs less than a library call.
     bool Fill(char c, std::int64_t n) {
         if (n > left)
             return false;
-        if (n > 0)
+        if (n > kShort)
             std::memset(at, c, static_cast<std::size_t>(n));
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                at[i] = static_cast<std::uint8_t>(c);
         Advance(n);
         return true;
     }
     bool Bytes(const char* p, std::int64_t n) {
         if (n > left)
             return false;
-        if (n > 0)
+        if (n > kShort)
             std::memcpy(at, p, static_cast<std::size_t>(n));
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                at[i] = static_cast<std::uint8_t>(p[i]);
         Advance(n);
         return true;
     }
@@ -48,6 +62,8 @@ class Output {
     std::int32_t Written() const { return written; }
 
   private:
+    static constexpr std::int64_t kShort = 16;
+
     void Advance(std::int64_t n) {
         at += n;
         written += static_cast<std::int32_t>(n);
@@ -199,14 +215,13 @@ constexpr int kDigitRoom = 112;
 // The body of one conversion: zeros, then bytes, then a suffix.
 struct Body {
     char digits[kDigitRoom];
-    BVString spill; // the C formatter's digits, when text points into them
+    std::optional<BVString> spill; // the C formatter's digits, when text points into them
     const char* text = "";
     std::int64_t length = 0;
     std::int64_t zeros = 0;
     const char* suffix = "";
-    std::int64_t Total() const {
-        return zeros + length + static_cast<std::int64_t>(std::strlen(suffix));
-    }
+    std::int64_t suffixLength = 0;
+    std::int64_t Total() const { return zeros + length + suffixLength; }
     void Take(const char* end) {
         text = digits;
         length = end - digits;
@@ -314,12 +329,16 @@ bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
         return false; // a finite 'e' or 'f' writes a digit and precision more
     }
     if (!FloatingDigits(conv, body, precision, v)) {
-        body.spill = BVString::Format(FloatingSubFormat(conv), precision, v);
-        body.text = body.spill.IsNull() ? "" : body.spill.Text();
-        body.length = body.spill.Length();
+        const BVString& spill =
+            body.spill.emplace(BVString::Format(FloatingSubFormat(conv), precision, v));
+        body.text = spill.IsNull() ? "" : spill.Text();
+        body.length = spill.Length();
     }
-    if (conv.letter == 'g' && conv.alternate && std::memchr(body.text, '.', body.length) == nullptr)
+    if (conv.letter == 'g' && conv.alternate &&
+        std::memchr(body.text, '.', body.length) == nullptr) {
         body.suffix = ".0";
+        body.suffixLength = 2;
+    }
     return true;
 }
 
@@ -351,7 +370,7 @@ bool Assemble(Output& out, const Conversion& conv, const Body& body) {
     if ((conv.negative || conv.showPlus) && !out.Put(conv.negative ? '-' : '+'))
         return false;
     if (!out.Fill('0', body.zeros) || !out.Bytes(body.text, body.length) ||
-        !out.Bytes(body.suffix, static_cast<std::int64_t>(std::strlen(body.suffix))))
+        !out.Bytes(body.suffix, body.suffixLength))
         return false;
     return !conv.left || out.Fill(' ', pad);
 }
@@ -399,8 +418,7 @@ int Convert(Output& out, const char* format, std::size_t len, std::size_t& i, va
 
 // The top-level scan: copies text, keeps two-byte characters whole, holds a
 // backslash until the character after it, and hands conversions to Convert.
-int Scan(Output& out, const char* format, va_list* args) {
-    const std::size_t len = std::strlen(format);
+int Scan(Output& out, const char* format, std::size_t len, va_list* args) {
     bool inConversion = false;
     bool backslash = false;
     std::size_t i = 0;
@@ -446,46 +464,84 @@ int Scan(Output& out, const char* format, va_list* args) {
     return out.Written() - 1;
 }
 
+// FormatInto for a format whose length the caller knows.
+int FormatKnownLength(std::uint8_t* buffer, int capacity, const char* format, std::size_t len,
+                      va_list args) {
+    Output out(buffer, capacity);
+    va_list walk;
+    va_copy(walk, args);
+    const int result = Scan(out, format, len, &walk);
+    va_end(walk);
+    return result;
+}
+
 } // namespace
 
 int FormatInto(std::uint8_t* buffer, int capacity, const char* format, va_list args) {
     if (format == nullptr)
         return kMalformed;
-    Output out(buffer, capacity);
-    va_list walk;
-    va_copy(walk, args);
-    const int result = Scan(out, format, &walk);
-    va_end(walk);
-    return result;
+    return FormatKnownLength(buffer, capacity, format, std::strlen(format), args);
 }
 
 // --- the driver -------------------------------------------------------------------
 
+namespace {
+
+// Most results fit here, so that the driver knows a result's size before it
+// allocates and allocates once.
+constexpr int kStackRoom = 512;
+
+// The first of the retry loop's sizes, starting from wanted and growing by
+// extra, that holds n bytes and their zero byte; -1 when no record can.
+std::int32_t FittingCapacity(std::int64_t wanted, std::int64_t extra, int n) {
+    for (;;) {
+        if (wanted > TextBuffer::kMaxLength)
+            return -1;
+        const std::int32_t capacity = TextBuffer::CapacityFor(static_cast<int>(wanted));
+        if (capacity < 0 || n < capacity)
+            return capacity;
+        wanted = std::int64_t{capacity} + extra;
+    }
+}
+
+} // namespace
+
+// The block ends up with the capacity at which the grow-and-retry loop would
+// first succeed: 8 bytes per '%' plus 8 is its first guess and its step. A
+// result that fits the stack is formatted there once and copied into a block
+// of that capacity; a longer one goes through the loop itself.
 void VMString::FormatV(const char* format, va_list args) {
     if (format == nullptr) {
         Clear();
         return;
     }
-    // 8 bytes per '%' plus 8 is the first guess and the step of every retry.
     const std::size_t len = std::strlen(format);
     std::int64_t extra = 8;
     for (std::size_t i = 0; i < len && extra <= TextBuffer::kMaxLength; ++i)
         extra += format[i] == '%' ? 8 : 0;
-    std::int64_t wanted = static_cast<std::int64_t>(len) + extra;
+    const std::int64_t wanted = static_cast<std::int64_t>(len) + extra;
+
+    std::uint8_t stack[kStackRoom];
+    const int measured = FormatKnownLength(stack, kStackRoom, format, len, args);
+    if (measured == kMalformed) {
+        Clear();
+        return;
+    }
+    std::int32_t capacity = FittingCapacity(wanted, extra, measured >= 0 ? measured : kStackRoom);
     for (;;) {
         // A text no record can hold, or a block that cannot be had, leaves
         // the text null rather than looping or overrunning.
-        const std::int32_t capacity = wanted > TextBuffer::kMaxLength
-                                          ? -1
-                                          : TextBuffer::CapacityFor(static_cast<int>(wanted));
         char* block = capacity < 0 ? nullptr : TextBuffer::AllocateBlock(nullptr, capacity);
         if (block == nullptr) {
             Clear();
             return;
         }
-        block[0] = 0;
-        const int result =
-            FormatInto(reinterpret_cast<std::uint8_t*>(block), capacity, format, args);
+        int result = measured;
+        if (result >= 0)
+            std::memcpy(block, stack, static_cast<std::size_t>(result) + 1);
+        else
+            result = FormatKnownLength(reinterpret_cast<std::uint8_t*>(block), capacity, format,
+                                       len, args);
         if (result >= 0) {
             AdoptBuffer(reinterpret_cast<std::uint8_t*>(block), 0, result, capacity, nullptr);
             return;
@@ -495,7 +551,7 @@ void VMString::FormatV(const char* format, va_list args) {
             Clear();
             return;
         }
-        wanted = std::int64_t{capacity} + extra;
+        capacity = FittingCapacity(std::int64_t{capacity} + extra, extra, 0);
     }
 }
 
