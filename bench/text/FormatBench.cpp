@@ -46,7 +46,7 @@ constexpr int kBatch = 1000;
     X(Fixed3, "%.3f", 3.14159 + i)                                                                 \
     X(TimeStamp, "%04d/%02d/%02d %02d:%02d:%02d : ", 2026, 5, 22, 9, i % 60, 7)                    \
     X(HexAndFloat, "[%s] %08x %5.2f", kName, 0xBEEFu, 3.14159 + i)                                 \
-    X(Address64, "0x%016llx", 0x7ffd12345678ULL + static_cast<unsigned>(i))                       \
+    X(Address64, "0x%016llx", 0x7ffd12345678ULL + static_cast<unsigned>(i))                        \
     X(LogLine, "[BVInflate] %s - %s", kLongText, kName)
 
 #define DEFINE_CASE(name, ...)                                                                     \
@@ -88,5 +88,45 @@ constexpr int kBatch = 1000;
     BENCHMARK(BM_Format_##name)->Unit(benchmark::kMicrosecond);
 
 FORMAT_CASES(DEFINE_CASE)
+
+// The same "%d", each call into a text of its own: the allocator's share of
+// the cost when no block can be reused.
+void BM_Format_IntIntoNewText(benchmark::State& state) {
+    char stack[64];
+    std::string out;
+    std::string last;
+    double ours = 0, theirsStack = 0, theirsString = 0;
+    for (auto _ : state) {
+        ours += Seconds([&] {
+            for (int i = 0; i < kBatch; ++i) {
+                VMString* text = new VMString;
+                text->Format("%d", 123456 + i);
+                benchmark::DoNotOptimize(text->Text());
+                if (i == kBatch - 1)
+                    last.assign(text->Text(), static_cast<std::size_t>(text->Length()));
+                text->Release();
+            }
+        });
+        theirsStack += Seconds([&] {
+            for (int i = 0; i < kBatch; ++i) {
+                std::snprintf(stack, sizeof stack, "%d", 123456 + i);
+                benchmark::DoNotOptimize(stack);
+            }
+        });
+        theirsString += Seconds([&] {
+            for (int i = 0; i < kBatch; ++i) {
+                out = CFormat("%d", 123456 + i);
+                benchmark::DoNotOptimize(out.data());
+            }
+        });
+    }
+    if (last != out || out != stack)
+        state.SkipWithError("Format and snprintf differ");
+    const double calls = static_cast<double>(state.iterations()) * kBatch;
+    state.counters["bv_ns"] = ours / calls * 1e9;
+    state.counters["ratio_stack"] = theirsStack / ours;
+    state.counters["ratio_string"] = theirsString / ours;
+}
+BENCHMARK(BM_Format_IntIntoNewText)->Unit(benchmark::kMicrosecond);
 
 } // namespace

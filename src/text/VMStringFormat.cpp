@@ -504,6 +504,16 @@ std::int32_t FittingCapacity(std::int64_t wanted, std::int64_t extra, int n) {
     }
 }
 
+// A record held by one text alone, owning its bytes, with no allocator and
+// exactly the capacity a new block would get, can take a result in place: the
+// text ends as a new block would leave it, without the allocator's round
+// trips. The result is built apart first, so an argument that points into
+// the old text has been read before its bytes are overwritten.
+bool Reusable(const TextBuffer* record, std::int32_t capacity) {
+    return record != nullptr && capacity > 0 && record->shareCount == 1 &&
+           record->allocator == nullptr && record->data != nullptr && record->capacity == capacity;
+}
+
 } // namespace
 
 // The block ends up with the capacity at which the grow-and-retry loop would
@@ -528,6 +538,13 @@ void VMString::FormatV(const char* format, va_list args) {
         return;
     }
     std::int32_t capacity = FittingCapacity(wanted, extra, measured >= 0 ? measured : kStackRoom);
+    if (measured >= 0 && Reusable(buffer, capacity)) {
+        std::memcpy(buffer->data, stack, static_cast<std::size_t>(measured) + 1);
+        buffer->length = measured;
+        buffer->MarkEnd();
+        Attach(buffer, 0, measured);
+        return;
+    }
     for (;;) {
         // A text no record can hold, or a block that cannot be had, leaves
         // the text null rather than looping or overrunning.

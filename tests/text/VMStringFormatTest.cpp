@@ -283,6 +283,29 @@ TEST(VMStringFormat, CapacityIsWhereTheRetryLoopEnds) {
     }
 }
 
+// A text reformatted into a block of the same capacity ends exactly as a
+// new block would leave it; one whose record has an allocator or other
+// holders gets a new record without an allocator.
+TEST(VMStringFormat, ReformattingLeavesTheTextAsANewBlockWould) {
+    Text s(new VMString);
+    s->Format("%s", "a longer first text");
+    const int capacity = s->Buffer()->capacity;
+    s->Format("%s", "short");
+    EXPECT_EQ(Str(*s), "short");
+    EXPECT_EQ(s->Buffer()->capacity, capacity);
+    EXPECT_EQ(s->Buffer()->length, 5);
+    EXPECT_EQ(s->Text()[5], 0);
+    EXPECT_EQ(s->Text()[6], 0);
+    EXPECT_FALSE(s->Buffer()->unterminated);
+
+    CountingAllocator allocator;
+    Text owned(new VMString);
+    owned->AssignCString("0123456789", &allocator);
+    owned->Format("%d", 42);
+    EXPECT_EQ(Str(*owned), "42");
+    EXPECT_EQ(owned->Buffer()->allocator, nullptr);
+}
+
 // The result is built apart from the text it replaces, so an argument may
 // point into that text.
 TEST(VMStringFormat, AnArgumentMayBeTheTextItself) {
