@@ -71,6 +71,15 @@ inline const std::uint8_t* Bytes(const std::string& s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
 
+// A text viewing the string's own bytes (a foreign buffer, which the text
+// never frees), so that both contenders read the same memory.
+inline VMString* MakeView(const std::string& bytes) {
+    VMString* s = new VMString;
+    s->AdoptBuffer(reinterpret_cast<std::uint8_t*>(const_cast<char*>(bytes.data())), 0,
+                   static_cast<int>(bytes.size()), -1, nullptr);
+    return s;
+}
+
 inline VMString* MakeText(const std::string& bytes) {
     VMString* s = new VMString;
     s->AssignBytes(Bytes(bytes), static_cast<int>(bytes.size()), 0, nullptr);

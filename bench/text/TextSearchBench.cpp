@@ -19,7 +19,7 @@ static_assert(sizeof "#define BV_NONE " == 17, "a 16-byte needle");
 
 void BM_FindRatio(benchmark::State& state) {
     const std::string bytes = HeaderText().substr(0, kTextBytes - 1) + "\x01";
-    VMString* text = MakeText(bytes);
+    VMString* text = MakeView(bytes);
     int ours = 0;
     const void* theirs = nullptr;
     double oursSeconds = 0, theirsSeconds = 0;
@@ -38,7 +38,7 @@ void BM_FindRatio(benchmark::State& state) {
 void BM_FindPatternRatio(benchmark::State& state) {
     const std::string& bytes = HeaderText();
     const std::string_view view(bytes);
-    VMString* text = MakeText(bytes);
+    VMString* text = MakeView(bytes);
     int ours = 0;
     std::size_t theirs = 0;
     double oursSeconds = 0, theirsSeconds = 0;
@@ -58,7 +58,7 @@ void BM_FindPatternRatio(benchmark::State& state) {
 
 void BM_FindPatternNoCaseRatio(benchmark::State& state) {
     const std::string& bytes = HeaderText();
-    VMString* text = MakeText(bytes);
+    VMString* text = MakeView(bytes);
     const std::string needle = Swapped(kNeedle);
     std::string lowered(bytes.size(), '\0');
     const std::string loweredNeedle = Lowered(needle);

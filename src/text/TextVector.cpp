@@ -255,6 +255,10 @@ BV_AVX512 int Avx512Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n
     if (n < 64)
         return Avx2Mismatch<Folded>(a, b, n);
     int k = 0;
+    // Two blocks a round keep more loads in flight on long ranges.
+    for (; n - k >= 128; k += 128)
+        if ((Differ64<Folded>(a + k, b + k) | Differ64<Folded>(a + k + 64, b + k + 64)) != 0)
+            break;
     for (; n - k >= 64; k += 64)
         if (const std::uint64_t m = Differ64<Folded>(a + k, b + k))
             return k + __builtin_ctzll(m);
@@ -280,20 +284,14 @@ bool Has(Path path) {
 
 constexpr Path kWidestFirst[] = {Path::Avx512, Path::Avx2, Path::Sse2, Path::Portable};
 
-// Below this length the widest path gains nothing over SSE2 and the indirect
-// call would cost more than it saves.
-constexpr int kWideFrom = 33;
-
-// The long comparisons call the chosen path's kernel straight through these
-// pointers, cased and folded. They start at a resolver that asks the
+// The long comparisons call the chosen path's kernel straight through
+// detail::longKernels, cased and folded. The pointers start at a resolver that asks the
 // processor on first use (not at load: the processor's answers may not be
 // ready before the program starts), stores the choice and runs it. Threads
 // that race there store the same pointers.
-using LongKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int);
 template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n);
-std::atomic<LongKernel> gLong[2] = {{Resolve<false>}, {Resolve<true>}};
 
-template <bool Folded> LongKernel LongKernelFor(Path path) {
+template <bool Folded> detail::LongKernel LongKernelFor(Path path) {
     switch (path) {
 #ifdef BV_TEXT_WIDE
     case Path::Avx512:
@@ -312,8 +310,8 @@ template <bool Folded> LongKernel LongKernelFor(Path path) {
 
 template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n) {
     const Path path = ChosenPath();
-    gLong[0].store(LongKernelFor<false>(path), std::memory_order_relaxed);
-    gLong[1].store(LongKernelFor<true>(path), std::memory_order_relaxed);
+    detail::longKernels[0].store(LongKernelFor<false>(path), std::memory_order_relaxed);
+    detail::longKernels[1].store(LongKernelFor<true>(path), std::memory_order_relaxed);
     return LongKernelFor<Folded>(path)(a, b, n);
 }
 
@@ -345,9 +343,13 @@ Path ChosenPath() {
     return Path::Portable;
 }
 
+namespace detail {
+std::atomic<LongKernel> longKernels[2] = {{Resolve<false>}, {Resolve<true>}};
+} // namespace detail
+
 int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
-    if (n >= kWideFrom)
-        return gLong[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
+    if (n >= detail::kLongFrom)
+        return detail::longKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
 #ifdef BV_TEXT_SSE2
     return folded ? Sse2Mismatch<true>(a, b, n) : Sse2Mismatch<false>(a, b, n);
 #else

@@ -12,6 +12,7 @@
 // them, chosen once on first use. Elsewhere portable word-at-a-time code runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
@@ -52,6 +53,13 @@ Path ChosenPath();
 // Ranges of 16 to 32 bytes, the common short texts, are compared in the
 // caller, in two blocks; a call would cost as much as the comparison.
 namespace detail {
+// From 33 bytes on, the chosen path's kernels, cased and folded (below that
+// the widest path gains nothing over SSE2 and the indirect call would cost
+// more than it saves).
+using LongKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int);
+extern std::atomic<LongKernel> longKernels[2];
+constexpr int kLongFrom = 33;
+
 #ifdef BV_TEXT_SSE2
 // Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
 inline __m128i Fold16(__m128i x) {
@@ -86,6 +94,8 @@ inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool fo
         return n;
     }
 #endif
+    if (n >= detail::kLongFrom)
+        return detail::longKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
     return MismatchAny(a, b, n, folded);
 }
 

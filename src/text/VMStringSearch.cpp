@@ -50,14 +50,6 @@ Range OfCString(const char* s) {
     return {U(s), static_cast<int>(std::min<std::size_t>(std::strlen(s), INT_MAX))};
 }
 
-// Enough of a C string to compare it with `limit` bytes: a longer one ranks
-// the same whatever its length, so the scan for its end stops there.
-Range OfCStringUpTo(const char* s, int limit) {
-    if (s == nullptr)
-        return {};
-    return {U(s), static_cast<int>(strnlen(s, static_cast<std::size_t>(limit) + 1))};
-}
-
 Range OfBytes(const std::uint8_t* p, int count, int offset) {
     if (p == nullptr || count <= 0)
         return {};
@@ -98,19 +90,59 @@ template <bool NoCase> bool EndsWith(const VMString& s, Range p, bool given) {
     return SameBytes<NoCase>(U(s.Text()) + (s.Length() - p.n), p.p, p.n);
 }
 
-// The first n bytes of the text from `from` against other; a missing other
-// (given false) ranks below any text with bytes.
-template <bool NoCase>
-int ComparePrefix(const VMString& s, Range other, bool given, int n, int from) {
+// Positioned against a C string of which at most `limit` bytes count. Its
+// end is found a block at a time just before the block is compared, so that
+// a long string is read once from memory, and never past its end or past
+// the byte that decides the result.
+template <bool NoCase> int PositionedCString(Range own, const char* other, int limit) {
+    if (other == nullptr)
+        return Positioned<NoCase>(own, {});
+    constexpr int kBlock = 8192;
+    const std::uint8_t* p = U(other);
+    for (int done = 0;;) {
+        const int block = std::min(own.n - done, kBlock);
+        const auto room = static_cast<std::size_t>(std::min(block, limit - done));
+        const int len = static_cast<int>(strnlen(other + done, room));
+        const int k = textvector::Mismatch(own.p + done, p + done, len, NoCase);
+        if (k < len)
+            return own.p[done + k] < p[done + k] ? -(done + k + 1) : done + k + 1;
+        done += len;
+        if (len < block)
+            return done + 1; // the other ended first
+        if (done == own.n)
+            return done < limit && p[done] != 0 ? -(done + 1) : 0;
+    }
+}
+
+// The first n bytes of the text from `from` against another operand, which
+// compare() takes with the text's range and n; a missing other (given false)
+// ranks below any text with bytes.
+template <class Compare>
+int ComparePrefix(const VMString& s, bool otherHasBytes, bool given, int n, int from,
+                  Compare compare) {
     if (s.Text() == nullptr)
-        return other.n > 0 ? -1 : 0;
+        return otherHasBytes ? -1 : 0;
     if (!given)
         return s.Length() > 0 ? 1 : 0;
     if (from < 0 || from >= s.Length())
         return -1;
     const int limit = std::max(n, 0);
-    const Range own{U(s.Text()) + from, std::min(s.Length() - from, limit)};
-    return Positioned<NoCase>(own, {other.p, std::min(other.n, limit)});
+    return compare(Range{U(s.Text()) + from, std::min(s.Length() - from, limit)}, limit);
+}
+
+template <bool NoCase>
+int ComparePrefixText(const VMString& s, const VMString* other, int n, int from) {
+    const Range range = OfText(other);
+    return ComparePrefix(s, range.n > 0, IsText(other), n, from, [&](Range own, int limit) {
+        return Positioned<NoCase>(own, {range.p, std::min(range.n, limit)});
+    });
+}
+
+template <bool NoCase>
+int ComparePrefixCString(const VMString& s, const char* other, int n, int from) {
+    return ComparePrefix(
+        s, other != nullptr && other[0] != 0, other != nullptr, n, from,
+        [&](Range own, int limit) { return PositionedCString<NoCase>(own, other, limit); });
 }
 
 // --- two-byte characters ------------------------------------------------------
@@ -353,7 +385,7 @@ int VMString::CompareBytes(const std::uint8_t* other, int count, int otherOffset
 }
 int VMString::CompareCString(const char* other) const {
     const Range own = OfText(this);
-    return Positioned<false>(own, OfCStringUpTo(other, own.n));
+    return PositionedCString<false>(own, other, INT_MAX);
 }
 int VMString::CompareText(const VMString* other) const {
     return Positioned<false>(OfText(this), OfText(other));
@@ -363,7 +395,7 @@ int VMString::CompareBytesNoCase(const std::uint8_t* other, int count, int other
 }
 int VMString::CompareCStringNoCase(const char* other) const {
     const Range own = OfText(this);
-    return Positioned<true>(own, OfCStringUpTo(other, own.n));
+    return PositionedCString<true>(own, other, INT_MAX);
 }
 int VMString::CompareTextNoCase(const VMString* other) const {
     return Positioned<true>(OfText(this), OfText(other));
@@ -373,26 +405,23 @@ int VMString::CollateBytesNoCase(const std::uint8_t* other, int count, int other
     return Sign(Positioned<true>(own, OfBytes(other, count, otherOffset)));
 }
 int VMString::CollateCStringNoCase(const char* other) const {
-    const Range own = OfText(this);
-    return Sign(Positioned<true>(own, OfCStringUpTo(other, own.n)));
+    return Sign(PositionedCString<true>(OfText(this), other, INT_MAX));
 }
 int VMString::CollateTextNoCase(const VMString* other) const {
     return Sign(Positioned<true>(OfText(this), OfText(other)));
 }
 
 int VMString::CompareCStringPrefix(const char* other, int n, int from) const {
-    return ComparePrefix<false>(*this, OfCStringUpTo(other, std::max(n, 0)), other != nullptr, n,
-                                from);
+    return ComparePrefixCString<false>(*this, other, n, from);
 }
 int VMString::CompareTextPrefix(const VMString* other, int n, int from) const {
-    return ComparePrefix<false>(*this, OfText(other), IsText(other), n, from);
+    return ComparePrefixText<false>(*this, other, n, from);
 }
 int VMString::CompareCStringPrefixNoCase(const char* other, int n, int from) const {
-    return ComparePrefix<true>(*this, OfCStringUpTo(other, std::max(n, 0)), other != nullptr, n,
-                               from);
+    return ComparePrefixCString<true>(*this, other, n, from);
 }
 int VMString::CompareTextPrefixNoCase(const VMString* other, int n, int from) const {
-    return ComparePrefix<true>(*this, OfText(other), IsText(other), n, from);
+    return ComparePrefixText<true>(*this, other, n, from);
 }
 
 // --- class of the byte at an index ------------------------------------------------

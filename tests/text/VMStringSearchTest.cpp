@@ -462,6 +462,34 @@ TEST(VMStringPattern, AgreesWithAPlainMatcher) {
     EXPECT_GT(hits, 2000) << "the generator must give matches too";
 }
 
+// C strings are measured a block (8192 bytes) at a time while they are
+// compared: differences and ends on either side of a block's edge.
+TEST(VMStringCompare, LongCStringsAcrossBlockEdges) {
+    std::string a(20000, 'x');
+    for (std::size_t i = 0; i < a.size(); ++i)
+        a[i] = static_cast<char>('a' + i % 26);
+    Text s = MakeBytes(a);
+    std::string upper = a;
+    for (char& c : upper)
+        c = static_cast<char>(c - 32);
+    EXPECT_EQ(s->CompareCStringNoCase(upper.c_str()), 0);
+    EXPECT_EQ(s->CompareCString(a.c_str()), 0);
+    for (int at : {8190, 8191, 8192, 8193, 16384, 19999}) {
+        std::string b = upper;
+        b[static_cast<std::size_t>(at)] = '~';
+        EXPECT_EQ(s->CompareCStringNoCase(b.c_str()), -(at + 1)) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at, 0), 0) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at + 1, 0), -(at + 1)) << at;
+        b = upper.substr(0, static_cast<std::size_t>(at));
+        EXPECT_EQ(s->CompareCStringNoCase(b.c_str()), at + 1) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at, 0), 0) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at + 1, 0), at + 1) << at;
+        Text shorter = MakeBytes(a.substr(0, static_cast<std::size_t>(at)));
+        EXPECT_EQ(shorter->CompareCStringNoCase(upper.c_str()), -(at + 1)) << at;
+        EXPECT_EQ(shorter->CollateCStringNoCase(upper.c_str()), -1) << at;
+    }
+}
+
 // Texts long enough for the vector filters' blocks and tails; patterns cut
 // from the text (with cases flipped and '?' put in) so that most searches
 // hit, some after a false candidate or a misaligned one.
