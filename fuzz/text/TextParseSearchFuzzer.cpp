@@ -1,8 +1,10 @@
-// Arbitrary bytes through the VMString parsers and searches. The wildcard
-// searches are checked against a plain character-by-character matcher, the
-// character searches against a walk from the start of the text; the parsers
-// must not fault and must report a code from 0 to 4, with the default value
-// on every failure.
+// Arbitrary bytes through the VMString parsers, searches, comparisons and
+// hash. The wildcard searches are checked against a plain character-by-
+// character matcher, the character searches against a walk from the start of
+// the text, the case-insensitive comparison of the text's two halves against
+// a byte walk, HashNoCase against a bytewise CRC-32; the parsers must not
+// fault and must report a code from 0 to 4, with the default value on every
+// failure.
 //
 // Input: byte 0 = pattern length (low 4 bits) and flags (bit 4: returnEnd),
 // byte 1 = start position, then the pattern, then the text.
@@ -70,6 +72,40 @@ int ReferenceFind(const std::string& t, std::uint8_t c, std::size_t from) {
     return -1;
 }
 
+int ReferenceCompareNoCase(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto x = static_cast<std::uint8_t>(a[k]);
+        const auto y = static_cast<std::uint8_t>(b[k]);
+        if (Lower(x) != Lower(y))
+            return x < y ? -static_cast<int>(k + 1) : static_cast<int>(k + 1);
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -static_cast<int>(n + 1) : static_cast<int>(n + 1);
+}
+
+// The CRC-32 of the bytes with A-Z lowered outside two-byte characters, one
+// bit at a time.
+std::uint32_t ReferenceHash(const std::string& t) {
+    std::uint32_t reg = 0xFFFFFFFFu;
+    const auto feed = [&](std::uint8_t b) {
+        reg ^= b;
+        for (int k = 0; k < 8; ++k)
+            reg = (reg & 1) != 0 ? (reg >> 1) ^ 0xEDB88320u : reg >> 1;
+    };
+    for (std::size_t i = 0; i < t.size(); i += static_cast<std::size_t>(Width(t, i))) {
+        const auto b = static_cast<std::uint8_t>(t[i]);
+        if (Width(t, i) == 2) {
+            feed(b);
+            feed(static_cast<std::uint8_t>(t[i + 1]));
+        } else {
+            feed(Lower(b));
+        }
+    }
+    return ~reg;
+}
+
 void Check(bool ok) {
     if (!ok)
         std::abort();
@@ -127,9 +163,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t c = static_cast<std::uint8_t>(pattern[0]);
         Check(s->Find(c, f) == ReferenceFind(text, c, from));
     }
+    // The text's halves, as bytes and as another text.
+    const std::string front = text.substr(0, text.size() / 2);
+    const std::string back = text.substr(text.size() / 2);
+    VMString* half = new VMString;
+    half->AssignBytes(reinterpret_cast<const std::uint8_t*>(back.data()),
+                      static_cast<int>(back.size()), 0, nullptr);
+    VMString* first = new VMString;
+    first->AssignBytes(reinterpret_cast<const std::uint8_t*>(front.data()),
+                       static_cast<int>(front.size()), 0, nullptr);
+    const int expected = ReferenceCompareNoCase(front, back);
+    Check(first->CompareBytesNoCase(reinterpret_cast<const std::uint8_t*>(back.data()),
+                                    static_cast<int>(back.size()), 0) == expected);
+    Check(first->CompareTextNoCase(half) == expected);
+    Check(first->StartsWithTextNoCase(half) ==
+          (back.size() <= front.size() &&
+           ReferenceCompareNoCase(front.substr(0, back.size()), back) == 0));
+    half->Release();
+    first->Release();
     // A zero-terminated prefix: the pattern up to its first zero byte.
     s->IntAfterPrefix(pattern.c_str());
-    s->HashNoCase();
+    Check(s->HashNoCase() == ReferenceHash(text));
     s->ShortCode();
     int lineStart = f;
     s->LocateLine(&lineStart, 3);

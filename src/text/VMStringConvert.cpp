@@ -5,9 +5,12 @@
 // decimal digits, nothing else); a text those rules refuse may still be taken
 // by the C library's strtod when the caller allows it, which is what lets
 // "1e3" or " 12.9" through.
+#include "inflate/Crc32.h"
 #include "text/TextBytes.h"
+#include "text/TextVector.h"
 #include "text/VMString.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -147,22 +150,9 @@ template <class T> T ToInteger(VMString& s, T defaultValue, int* error, bool all
 
 // --- hashing ----------------------------------------------------------------------
 
-struct CrcTable {
-    std::uint32_t entry[256];
-    constexpr CrcTable() : entry() {
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entry[i] = c;
-        }
-    }
-};
-constexpr CrcTable kCrc;
-
-std::uint32_t CrcByte(std::uint32_t reg, std::uint8_t b) {
-    return kCrc.entry[(reg ^ b) & 0xFF] ^ (reg >> 8);
-}
+// Text is folded a block at a time into this much stack and the block fed to
+// the fast CRC; one byte more holds a two-byte character cut by the block end.
+constexpr int kFoldBlock = 4096;
 
 // The reflected CRC-32 register fed with bytes[start, start + count), A-Z
 // folded to a-z outside two-byte characters; a negative count reads up to the
@@ -171,13 +161,16 @@ std::uint32_t FoldedCrc(std::uint32_t reg, const std::uint8_t* bytes, int start,
     const std::uint8_t* p = bytes + start;
     const std::size_t n =
         count < 0 ? std::strlen(reinterpret_cast<const char*>(p)) : static_cast<std::size_t>(count);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (IsLead(p[i]) && i + 1 < n) {
-            reg = CrcByte(CrcByte(reg, p[i]), p[i + 1]);
-            ++i;
-        } else {
-            reg = CrcByte(reg, Fold(p[i]));
-        }
+    std::uint8_t block[kFoldBlock + 1];
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t rest = n - i;
+        // end lets FoldText see whether a lead byte at the block's end has a
+        // byte after it, without reading further.
+        const int want = static_cast<int>(std::min<std::size_t>(rest, kFoldBlock));
+        const int end = static_cast<int>(std::min<std::size_t>(rest, kFoldBlock + 1));
+        const int got = textvector::FoldText(block, p + i, want, end);
+        reg = bv_inflate::Crc32Update(reg, block, static_cast<std::size_t>(got));
+        i += static_cast<std::size_t>(got);
     }
     return reg;
 }

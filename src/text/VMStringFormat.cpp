@@ -4,8 +4,12 @@
 #include "text/TextBytes.h"
 #include "text/VMString.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <system_error>
+#include <type_traits>
 
 namespace {
 
@@ -24,20 +28,33 @@ class Output {
     Output(std::uint8_t* buffer, int capacity)
         : at(buffer), left(buffer != nullptr && capacity > 0 ? capacity : 0) {}
 
-    bool Put(char c) { return Fill(c, 1); }
+    bool Put(char c) {
+        if (left < 1)
+            return false;
+        *at = static_cast<std::uint8_t>(c);
+        Advance(1);
+        return true;
+    }
+    // Fields are mostly a few bytes: a loop costs less than a library call.
     bool Fill(char c, std::int64_t n) {
         if (n > left)
             return false;
-        if (n > 0)
+        if (n > kShort)
             std::memset(at, c, static_cast<std::size_t>(n));
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                at[i] = static_cast<std::uint8_t>(c);
         Advance(n);
         return true;
     }
     bool Bytes(const char* p, std::int64_t n) {
         if (n > left)
             return false;
-        if (n > 0)
+        if (n > kShort)
             std::memcpy(at, p, static_cast<std::size_t>(n));
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                at[i] = static_cast<std::uint8_t>(p[i]);
         Advance(n);
         return true;
     }
@@ -45,6 +62,8 @@ class Output {
     std::int32_t Written() const { return written; }
 
   private:
+    static constexpr std::int64_t kShort = 16;
+
     void Advance(std::int64_t n) {
         at += n;
         written += static_cast<std::int32_t>(n);
@@ -189,45 +208,51 @@ void ParseSpecification(const char* p, const char* end, Conversion& conv, va_lis
     conv.wide = IsWideModifier(modifier, modifierLength);
 }
 
+// Room for the digits of any integer and of the usual floating values; a
+// floating value that needs more is left to the C formatter.
+constexpr int kDigitRoom = 112;
+
 // The body of one conversion: zeros, then bytes, then a suffix.
 struct Body {
-    BVString digits; // keeps text alive when it points into it
+    char digits[kDigitRoom];
+    std::optional<BVString> spill; // the C formatter's digits, when text points into them
     const char* text = "";
     std::int64_t length = 0;
     std::int64_t zeros = 0;
     const char* suffix = "";
-    std::int64_t Total() const {
-        return zeros + length + static_cast<std::int64_t>(std::strlen(suffix));
+    std::int64_t suffixLength = 0;
+    std::int64_t Total() const { return zeros + length + suffixLength; }
+    void Take(const char* end) {
+        text = digits;
+        length = end - digits;
+    }
+    void Upper() {
+        for (std::int64_t i = 0; i < length; ++i)
+            if (digits[i] >= 'a' && digits[i] <= 'z')
+                digits[i] = static_cast<char>(digits[i] - 'a' + 'A');
     }
 };
 
-void TakeDigits(Body& body, const BVString& digits) {
-    body.digits = digits;
-    body.text = digits.IsNull() ? "" : digits.Text();
-    body.length = digits.Length();
+// The digits of one integer come from to_chars, which writes what the C
+// formatter writes for %u, %o, %x and (without the sign) %d: no prefix, no
+// padding, lower-case hex.
+template <class Unsigned> void TakeUnsigned(Body& body, Unsigned v, int base, bool upper) {
+    static_assert(std::is_unsigned<Unsigned>::value, "magnitudes only");
+    body.Take(std::to_chars(body.digits, body.digits + kDigitRoom, v, base).ptr);
+    if (upper)
+        body.Upper();
 }
 
-BVString UnsignedDigits(const Conversion& conv, va_list* args) {
-    if (conv.wide) {
-        const unsigned long long v = va_arg(*args, unsigned long long);
-        switch (conv.letter) {
-        case 'o':
-            return BVString::Format("%llo", v);
-        case 'u':
-            return BVString::Format("%llu", v);
-        default:
-            return conv.upper ? BVString::Format("%llX", v) : BVString::Format("%llx", v);
-        }
-    }
-    const unsigned v = va_arg(*args, unsigned);
-    switch (conv.letter) {
-    case 'o':
-        return BVString::Format("%o", v);
-    case 'u':
-        return BVString::Format("%u", v);
-    default:
-        return conv.upper ? BVString::Format("%X", v) : BVString::Format("%x", v);
-    }
+int Base(char letter) {
+    return letter == 'o' ? 8 : letter == 'x' ? 16 : 10;
+}
+
+// The magnitude of a negative value: unsigned arithmetic, so that the most
+// negative one has a magnitude too.
+template <class Signed> typename std::make_unsigned<Signed>::type Magnitude(Signed v) {
+    using Unsigned = typename std::make_unsigned<Signed>::type;
+    return v < 0 ? static_cast<Unsigned>(Unsigned{0} - static_cast<Unsigned>(v))
+                 : static_cast<Unsigned>(v);
 }
 
 void IntegerBody(Conversion& conv, Body& body, va_list* args) {
@@ -236,20 +261,18 @@ void IntegerBody(Conversion& conv, Body& body, va_list* args) {
         if (conv.wide) {
             const long long v = va_arg(*args, long long);
             sign = v > 0 ? 1 : v < 0 ? -1 : 0;
-            TakeDigits(body, BVString::Format("%lld", v));
+            TakeUnsigned(body, Magnitude(v), 10, false);
         } else {
             const int v = va_arg(*args, int);
             sign = v > 0 ? 1 : v < 0 ? -1 : 0;
-            TakeDigits(body, BVString::Format("%d", v));
+            TakeUnsigned(body, Magnitude(v), 10, false);
         }
         conv.showPlus = sign > 0 && conv.plus;
         conv.negative = sign < 0;
-        if (conv.negative && body.length > 0) {
-            ++body.text; // the digits without their '-'
-            --body.length;
-        }
+    } else if (conv.wide) {
+        TakeUnsigned(body, va_arg(*args, unsigned long long), Base(conv.letter), conv.upper);
     } else {
-        TakeDigits(body, UnsignedDigits(conv, args));
+        TakeUnsigned(body, va_arg(*args, unsigned), Base(conv.letter), conv.upper);
     }
     const int pad = conv.precision >= 0 ? conv.precision : conv.zero ? conv.width : -1;
     if (pad > body.length)
@@ -271,6 +294,25 @@ const char* FloatingSubFormat(const Conversion& conv) {
     }
 }
 
+// to_chars with a precision writes what the C formatter writes for %.*f,
+// %.*e and %.*g; the '#' forms, infinities and NaNs (whose spelling is the C
+// library's choice) and texts longer than the digit room are left to it.
+bool FloatingDigits(const Conversion& conv, Body& body, int precision, double v) {
+    if (!std::isfinite(v) || (conv.alternate && conv.letter != 'g'))
+        return false;
+    const std::chars_format style = conv.letter == 'e'   ? std::chars_format::scientific
+                                    : conv.letter == 'g' ? std::chars_format::general
+                                                         : std::chars_format::fixed;
+    const std::to_chars_result r =
+        std::to_chars(body.digits, body.digits + kDigitRoom, v, style, precision);
+    if (r.ec != std::errc())
+        return false;
+    body.Take(r.ptr);
+    if (conv.upper)
+        body.Upper(); // only an exponent's 'e' is a letter here
+    return true;
+}
+
 // False when the body cannot fit the room left (it would return -1 anyway).
 bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
     double v = va_arg(*args, double);
@@ -286,9 +328,17 @@ bool FloatingBody(Conversion& conv, Body& body, int room, va_list* args) {
     } else if (precision >= room && std::isfinite(v)) {
         return false; // a finite 'e' or 'f' writes a digit and precision more
     }
-    TakeDigits(body, BVString::Format(FloatingSubFormat(conv), precision, v));
-    if (conv.letter == 'g' && conv.alternate && std::memchr(body.text, '.', body.length) == nullptr)
+    if (!FloatingDigits(conv, body, precision, v)) {
+        const BVString& spill =
+            body.spill.emplace(BVString::Format(FloatingSubFormat(conv), precision, v));
+        body.text = spill.IsNull() ? "" : spill.Text();
+        body.length = spill.Length();
+    }
+    if (conv.letter == 'g' && conv.alternate &&
+        std::memchr(body.text, '.', body.length) == nullptr) {
         body.suffix = ".0";
+        body.suffixLength = 2;
+    }
     return true;
 }
 
@@ -320,7 +370,7 @@ bool Assemble(Output& out, const Conversion& conv, const Body& body) {
     if ((conv.negative || conv.showPlus) && !out.Put(conv.negative ? '-' : '+'))
         return false;
     if (!out.Fill('0', body.zeros) || !out.Bytes(body.text, body.length) ||
-        !out.Bytes(body.suffix, static_cast<std::int64_t>(std::strlen(body.suffix))))
+        !out.Bytes(body.suffix, body.suffixLength))
         return false;
     return !conv.left || out.Fill(' ', pad);
 }
@@ -368,8 +418,7 @@ int Convert(Output& out, const char* format, std::size_t len, std::size_t& i, va
 
 // The top-level scan: copies text, keeps two-byte characters whole, holds a
 // backslash until the character after it, and hands conversions to Convert.
-int Scan(Output& out, const char* format, va_list* args) {
-    const std::size_t len = std::strlen(format);
+int Scan(Output& out, const char* format, std::size_t len, va_list* args) {
     bool inConversion = false;
     bool backslash = false;
     std::size_t i = 0;
@@ -415,46 +464,101 @@ int Scan(Output& out, const char* format, va_list* args) {
     return out.Written() - 1;
 }
 
+// FormatInto for a format whose length the caller knows.
+int FormatKnownLength(std::uint8_t* buffer, int capacity, const char* format, std::size_t len,
+                      va_list args) {
+    Output out(buffer, capacity);
+    va_list walk;
+    va_copy(walk, args);
+    const int result = Scan(out, format, len, &walk);
+    va_end(walk);
+    return result;
+}
+
 } // namespace
 
 int FormatInto(std::uint8_t* buffer, int capacity, const char* format, va_list args) {
     if (format == nullptr)
         return kMalformed;
-    Output out(buffer, capacity);
-    va_list walk;
-    va_copy(walk, args);
-    const int result = Scan(out, format, &walk);
-    va_end(walk);
-    return result;
+    return FormatKnownLength(buffer, capacity, format, std::strlen(format), args);
 }
 
 // --- the driver -------------------------------------------------------------------
 
+namespace {
+
+// Most results fit here, so that the driver knows a result's size before it
+// allocates and allocates once.
+constexpr int kStackRoom = 512;
+
+// The first of the retry loop's sizes, starting from wanted and growing by
+// extra, that holds n bytes and their zero byte; -1 when no record can.
+std::int32_t FittingCapacity(std::int64_t wanted, std::int64_t extra, int n) {
+    for (;;) {
+        if (wanted > TextBuffer::kMaxLength)
+            return -1;
+        const std::int32_t capacity = TextBuffer::CapacityFor(static_cast<int>(wanted));
+        if (capacity < 0 || n < capacity)
+            return capacity;
+        wanted = std::int64_t{capacity} + extra;
+    }
+}
+
+// A record held by one text alone, owning its bytes, with no allocator and
+// exactly the capacity a new block would get, can take a result in place: the
+// text ends as a new block would leave it, without the allocator's round
+// trips. The result is built apart first, so an argument that points into
+// the old text has been read before its bytes are overwritten.
+bool Reusable(const TextBuffer* record, std::int32_t capacity) {
+    return record != nullptr && capacity > 0 && record->shareCount == 1 &&
+           record->allocator == nullptr && record->data != nullptr && record->capacity == capacity;
+}
+
+} // namespace
+
+// The block ends up with the capacity at which the grow-and-retry loop would
+// first succeed: 8 bytes per '%' plus 8 is its first guess and its step. A
+// result that fits the stack is formatted there once and copied into a block
+// of that capacity; a longer one goes through the loop itself.
 void VMString::FormatV(const char* format, va_list args) {
     if (format == nullptr) {
         Clear();
         return;
     }
-    // 8 bytes per '%' plus 8 is the first guess and the step of every retry.
     const std::size_t len = std::strlen(format);
     std::int64_t extra = 8;
     for (std::size_t i = 0; i < len && extra <= TextBuffer::kMaxLength; ++i)
         extra += format[i] == '%' ? 8 : 0;
-    std::int64_t wanted = static_cast<std::int64_t>(len) + extra;
+    const std::int64_t wanted = static_cast<std::int64_t>(len) + extra;
+
+    std::uint8_t stack[kStackRoom];
+    const int measured = FormatKnownLength(stack, kStackRoom, format, len, args);
+    if (measured == kMalformed) {
+        Clear();
+        return;
+    }
+    std::int32_t capacity = FittingCapacity(wanted, extra, measured >= 0 ? measured : kStackRoom);
+    if (measured >= 0 && Reusable(buffer, capacity)) {
+        std::memcpy(buffer->data, stack, static_cast<std::size_t>(measured) + 1);
+        buffer->length = measured;
+        buffer->MarkEnd();
+        Attach(buffer, 0, measured);
+        return;
+    }
     for (;;) {
         // A text no record can hold, or a block that cannot be had, leaves
         // the text null rather than looping or overrunning.
-        const std::int32_t capacity = wanted > TextBuffer::kMaxLength
-                                          ? -1
-                                          : TextBuffer::CapacityFor(static_cast<int>(wanted));
         char* block = capacity < 0 ? nullptr : TextBuffer::AllocateBlock(nullptr, capacity);
         if (block == nullptr) {
             Clear();
             return;
         }
-        block[0] = 0;
-        const int result =
-            FormatInto(reinterpret_cast<std::uint8_t*>(block), capacity, format, args);
+        int result = measured;
+        if (result >= 0)
+            std::memcpy(block, stack, static_cast<std::size_t>(result) + 1);
+        else
+            result = FormatKnownLength(reinterpret_cast<std::uint8_t*>(block), capacity, format,
+                                       len, args);
         if (result >= 0) {
             AdoptBuffer(reinterpret_cast<std::uint8_t*>(block), 0, result, capacity, nullptr);
             return;
@@ -464,7 +568,7 @@ void VMString::FormatV(const char* format, va_list args) {
             Clear();
             return;
         }
-        wanted = std::int64_t{capacity} + extra;
+        capacity = FittingCapacity(std::int64_t{capacity} + extra, extra, 0);
     }
 }
 

@@ -1,8 +1,10 @@
 // FormatInto: the printf-style engine behind VMString::FormatV and Format.
 //
 // The engine parses the format and walks the arguments itself; only the
-// digits of one number come from the C library, through BVString::Format with
-// a fixed sub-format. Its rules are the framework's own and differ from C's:
+// digits of one number come from the standard library: to_chars into a stack
+// buffer, or, for what to_chars does not spell as the C formatter does (the
+// '#' forms, infinities, NaNs, very long expansions), BVString::Format with a
+// fixed sub-format. Its rules are the framework's own and differ from C's:
 // the sign stands outside the field width; '+' gives no sign to 0; ' ' is
 // ignored; '#' adds no 0/0x prefix and makes %g end in ".0" when it has no
 // point; '0' does not pad floating values; "." alone leaves the precision

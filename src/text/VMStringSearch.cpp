@@ -6,8 +6,10 @@
 // of the search for the pattern searches. A byte is the second byte of a
 // character exactly when an odd run of lead bytes precedes it back to the
 // nearest byte that is not a lead byte (which always ends a character), so a
-// hit found by memchr is checked without rescanning everything before it.
+// hit found by memchr or by the vector filter is checked without rescanning
+// everything before it.
 #include "text/TextBytes.h"
+#include "text/TextVector.h"
 #include "text/VMString.h"
 
 #include <algorithm>
@@ -30,14 +32,16 @@ struct Range {
     int n = 0;
 };
 
+// A text is null exactly when its first byte is: testing that directly spares
+// the short comparisons a virtual call per operand.
 Range OfText(const VMString* s) {
-    if (s == nullptr || s->IsNull())
+    if (s == nullptr || s->Text() == nullptr)
         return {};
     return {U(s->Text()), s->Length()};
 }
 
 bool IsText(const VMString* s) {
-    return s != nullptr && !s->IsNull();
+    return s != nullptr && s->Text() != nullptr;
 }
 
 Range OfCString(const char* s) {
@@ -52,50 +56,14 @@ Range OfBytes(const std::uint8_t* p, int count, int offset) {
     return {p + offset, count};
 }
 
-std::uint64_t Load8(const std::uint8_t* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// Fold of eight bytes at once: a byte gains 0x20 when it is A-Z. The sums
-// work on the low seven bits of each byte and stay below 0x100, so no carry
-// crosses into the next byte; bytes from 0x80 up are left alone.
-std::uint64_t FoldWord(std::uint64_t w) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHigh = 0x8080808080808080u;
-    const std::uint64_t low = w & ~kHigh;
-    const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
-    const std::uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;
-    const std::uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh;
-    return w | (upper >> 2);
-}
-
-// The length of the leading run of whole eight-byte words on which a and b
-// agree (after folding when NoCase); the bytes after it decide the rest.
-template <bool NoCase> int EqualWords(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    int k = 0;
-    for (; n - k >= 8; k += 8) {
-        const std::uint64_t x = Load8(a + k);
-        const std::uint64_t y = Load8(b + k);
-        if (x != y && (!NoCase || FoldWord(x) != FoldWord(y)))
-            break;
-    }
-    return k;
-}
-
 // 0 when equal; else +-(k + 1) at the first difference k, signed by the raw
 // bytes there, or +-(shorter length + 1) when one range is a prefix of the
 // other; negative when a is the smaller. Folded bytes only decide equality.
 template <bool NoCase> int Positioned(Range a, Range b) {
     const int n = std::min(a.n, b.n);
-    for (int k = EqualWords<NoCase>(a.p, b.p, n); k < n; ++k) {
-        const std::uint8_t x = a.p[k];
-        const std::uint8_t y = b.p[k];
-        if (x == y || (NoCase && Fold(x) == Fold(y)))
-            continue;
-        return x < y ? -(k + 1) : k + 1;
-    }
+    const int k = textvector::Mismatch(a.p, b.p, n, NoCase);
+    if (k < n)
+        return a.p[k] < b.p[k] ? -(k + 1) : k + 1;
     if (a.n == b.n)
         return 0;
     return a.n < b.n ? -(n + 1) : n + 1;
@@ -106,40 +74,75 @@ int Sign(int v) {
 }
 
 template <bool NoCase> bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    if (!NoCase)
-        return n == 0 || std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
-    for (int k = 0; k < n; ++k)
-        if (Fold(a[k]) != Fold(b[k]))
-            return false;
-    return true;
+    return textvector::Mismatch(a, b, n, NoCase) == n;
 }
 
 // A null other matches only an empty text; a missing one never matches.
 template <bool NoCase> bool StartsWith(const VMString& s, Range p, bool given) {
-    if (s.IsNull() || !given || p.n > s.Length())
+    if (s.Text() == nullptr || !given || p.n > s.Length())
         return false;
     return SameBytes<NoCase>(U(s.Text()), p.p, p.n);
 }
 
 template <bool NoCase> bool EndsWith(const VMString& s, Range p, bool given) {
-    if (s.IsNull() || !given || p.n > s.Length())
+    if (s.Text() == nullptr || !given || p.n > s.Length())
         return false;
     return SameBytes<NoCase>(U(s.Text()) + (s.Length() - p.n), p.p, p.n);
 }
 
-// The first n bytes of the text from `from` against other; a missing other
-// (given false) ranks below any text with bytes.
-template <bool NoCase>
-int ComparePrefix(const VMString& s, Range other, bool given, int n, int from) {
-    if (s.IsNull())
-        return other.n > 0 ? -1 : 0;
+// Positioned against a C string of which at most `limit` bytes count. Its
+// end is found a block at a time just before the block is compared, so that
+// a long string is read once from memory, and never past its end or past
+// the byte that decides the result.
+template <bool NoCase> int PositionedCString(Range own, const char* other, int limit) {
+    if (other == nullptr)
+        return Positioned<NoCase>(own, {});
+    constexpr int kBlock = 8192;
+    const std::uint8_t* p = U(other);
+    for (int done = 0;;) {
+        const int block = std::min(own.n - done, kBlock);
+        const auto room = static_cast<std::size_t>(std::min(block, limit - done));
+        const int len = static_cast<int>(strnlen(other + done, room));
+        const int k = textvector::Mismatch(own.p + done, p + done, len, NoCase);
+        if (k < len)
+            return own.p[done + k] < p[done + k] ? -(done + k + 1) : done + k + 1;
+        done += len;
+        if (len < block)
+            return done + 1; // the other ended first
+        if (done == own.n)
+            return done < limit && p[done] != 0 ? -(done + 1) : 0;
+    }
+}
+
+// The first n bytes of the text from `from` against another operand, which
+// compare() takes with the text's range and n; a missing other (given false)
+// ranks below any text with bytes.
+template <class Compare>
+int ComparePrefix(const VMString& s, bool otherHasBytes, bool given, int n, int from,
+                  Compare compare) {
+    if (s.Text() == nullptr)
+        return otherHasBytes ? -1 : 0;
     if (!given)
         return s.Length() > 0 ? 1 : 0;
     if (from < 0 || from >= s.Length())
         return -1;
     const int limit = std::max(n, 0);
-    const Range own{U(s.Text()) + from, std::min(s.Length() - from, limit)};
-    return Positioned<NoCase>(own, {other.p, std::min(other.n, limit)});
+    return compare(Range{U(s.Text()) + from, std::min(s.Length() - from, limit)}, limit);
+}
+
+template <bool NoCase>
+int ComparePrefixText(const VMString& s, const VMString* other, int n, int from) {
+    const Range range = OfText(other);
+    return ComparePrefix(s, range.n > 0, IsText(other), n, from, [&](Range own, int limit) {
+        return Positioned<NoCase>(own, {range.p, std::min(range.n, limit)});
+    });
+}
+
+template <bool NoCase>
+int ComparePrefixCString(const VMString& s, const char* other, int n, int from) {
+    return ComparePrefix(
+        s, other != nullptr && other[0] != 0, other != nullptr, n, from,
+        [&](Range own, int limit) { return PositionedCString<NoCase>(own, other, limit); });
 }
 
 // --- two-byte characters ------------------------------------------------------
@@ -229,18 +232,29 @@ bool MatchesCased(const std::uint8_t* t, int i, int end, Range pattern) {
     return true;
 }
 
+// The pattern's bytes before its first '?' character: a match has the same
+// bytes at the same offsets, since every other pattern character matches only
+// a text character of its own bytes.
+int FixedPrefix(Range pattern) {
+    int j = 0;
+    while (j < pattern.n && !(pattern.p[j] == kAnyChar && CharLength(pattern.p, j, pattern.n) == 1))
+        j += CharLength(pattern.p, j, pattern.n);
+    return std::min(j, pattern.n);
+}
+
 // Candidates are the character starts from start; a match consumes at least
 // as many text bytes as the pattern has, which bounds the last candidate.
+// The fixed prefix's first and last bytes pick the candidates to try.
 int SearchCased(const std::uint8_t* t, int start, int end, Range pattern) {
-    const std::uint8_t first = pattern.p[0];
+    const int last = end - pattern.n;
+    const int fixed = FixedPrefix(pattern);
     int boundary = start;
-    for (int i = start; end - i >= pattern.n;) {
-        if (first != kAnyChar) {
-            const auto span = static_cast<std::size_t>(end - i - pattern.n + 1);
-            const void* hit = std::memchr(t + i, first, span);
-            if (hit == nullptr)
+    for (int i = start; i <= last;) {
+        if (fixed > 0) {
+            const int p = textvector::FindPair(t, i, last, pattern.p[0], fixed - 1,
+                                               pattern.p[fixed - 1], false);
+            if (p < 0)
                 return -1;
-            const int p = static_cast<int>(static_cast<const std::uint8_t*>(hit) - t);
             if (IsSecondByte(t, boundary, p)) {
                 boundary = i = p + 1;
                 continue;
@@ -254,12 +268,34 @@ int SearchCased(const std::uint8_t* t, int start, int end, Range pattern) {
     return -1;
 }
 
+bool MatchesNoCase(const std::uint8_t* t, Range pattern) {
+    for (int j = 0; j < pattern.n; ++j)
+        if (pattern.p[j] != kAnyChar && Fold(pattern.p[j]) != Fold(t[j]))
+            return false;
+    return true;
+}
+
+// Byte by byte: candidates are picked by the first and last pattern bytes
+// that are not '?', folded.
 int SearchNoCase(const std::uint8_t* t, int start, int end, Range pattern) {
-    for (int i = start; end - i >= pattern.n; ++i) {
-        int j = 0;
-        while (j < pattern.n && (pattern.p[j] == kAnyChar || Fold(pattern.p[j]) == Fold(t[i + j])))
-            ++j;
-        if (j == pattern.n)
+    int first = 0;
+    while (first < pattern.n && pattern.p[first] == kAnyChar)
+        ++first;
+    if (first == pattern.n)
+        return start; // only wildcards, and the window is long enough
+    int second = pattern.n - 1;
+    while (pattern.p[second] == kAnyChar)
+        --second;
+    const bool wild =
+        std::memchr(pattern.p, kAnyChar, static_cast<std::size_t>(pattern.n)) != nullptr;
+    const int last = end - pattern.n;
+    for (int i = start; i <= last; ++i) {
+        i = textvector::FindPair(t + first, i, last, Fold(pattern.p[first]), second - first,
+                                 Fold(pattern.p[second]), true);
+        if (i < 0)
+            return -1;
+        if (wild ? MatchesNoCase(t + i, pattern)
+                 : textvector::Mismatch(t + i, pattern.p, pattern.n, true) == pattern.n)
             return i;
     }
     return -1;
@@ -270,7 +306,8 @@ int SearchNoCase(const std::uint8_t* t, int start, int end, Range pattern) {
 template <bool NoCase>
 int SearchPattern(const VMString& s, Range pattern, bool returnEnd, int from, int base) {
     const int n = s.Length();
-    if (s.IsNull() || pattern.n <= 0 || base < 0 || base > n || from < 0 || from > n - base)
+    if (s.Text() == nullptr || pattern.n <= 0 || base < 0 || base > n || from < 0 ||
+        from > n - base)
         return -1;
     const int start = base + from;
     if (n - start < pattern.n)
@@ -289,14 +326,14 @@ int SearchPattern(const VMString& s, Range pattern, bool returnEnd, int from, in
 
 int VMString::Find(int ch, int from) const {
     const auto c = static_cast<std::uint8_t>(ch);
-    if (IsNull() || from < 0 || from >= length || c >= 0x80)
+    if (textStart == nullptr || from < 0 || from >= length || c >= 0x80)
         return -1;
     int boundary = 0;
     return NextSingleByte(U(textStart), length, boundary, from, c);
 }
 
 int VMString::FindOneOf(const char* set, int from) const {
-    if (IsNull() || !ValidSet(set) || from < 0 || from >= length)
+    if (textStart == nullptr || !ValidSet(set) || from < 0 || from >= length)
         return -1;
     const ByteSet members(set);
     return FirstChar(U(textStart), from, length, [&](std::uint8_t b) { return members.has[b]; });
@@ -306,7 +343,7 @@ int VMString::ReverseFind(int ch, int upTo) const {
     const auto c = static_cast<std::uint8_t>(ch);
     if (upTo < 0)
         upTo = length - 1;
-    if (IsNull() || upTo < 0 || upTo >= length || c >= 0x80)
+    if (textStart == nullptr || upTo < 0 || upTo >= length || c >= 0x80)
         return -1;
     int boundary = 0;
     int last = -1;
@@ -318,7 +355,7 @@ int VMString::ReverseFind(int ch, int upTo) const {
 int VMString::ReverseFindOneOf(const char* set, int upTo) const {
     if (upTo < 0)
         upTo = length - 1;
-    if (IsNull() || !ValidSet(set) || upTo < 0 || upTo >= length)
+    if (textStart == nullptr || !ValidSet(set) || upTo < 0 || upTo >= length)
         return -1;
     const ByteSet members(set);
     return LastChar(U(textStart), upTo + 1, [&](std::uint8_t b) { return members.has[b]; });
@@ -326,7 +363,7 @@ int VMString::ReverseFindOneOf(const char* set, int upTo) const {
 
 // A two-byte character is never equal to ch, so its position ends the search.
 int VMString::FindNot(int ch, int from) const {
-    if (IsNull() || from < 0 || from >= length)
+    if (textStart == nullptr || from < 0 || from >= length)
         return -1;
     const auto c = static_cast<std::uint8_t>(ch);
     return FirstChar(U(textStart), from, length,
@@ -334,7 +371,7 @@ int VMString::FindNot(int ch, int from) const {
 }
 
 int VMString::FindNotOneOf(const char* set, int from) const {
-    if (IsNull() || !ValidSet(set) || from < 0 || from >= length)
+    if (textStart == nullptr || !ValidSet(set) || from < 0 || from >= length)
         return -1;
     const ByteSet members(set);
     return FirstChar(U(textStart), from, length,
@@ -347,7 +384,8 @@ int VMString::CompareBytes(const std::uint8_t* other, int count, int otherOffset
     return Positioned<false>(OfText(this), OfBytes(other, count, otherOffset));
 }
 int VMString::CompareCString(const char* other) const {
-    return Positioned<false>(OfText(this), OfCString(other));
+    const Range own = OfText(this);
+    return PositionedCString<false>(own, other, INT_MAX);
 }
 int VMString::CompareText(const VMString* other) const {
     return Positioned<false>(OfText(this), OfText(other));
@@ -356,38 +394,40 @@ int VMString::CompareBytesNoCase(const std::uint8_t* other, int count, int other
     return Positioned<true>(OfText(this), OfBytes(other, count, otherOffset));
 }
 int VMString::CompareCStringNoCase(const char* other) const {
-    return Positioned<true>(OfText(this), OfCString(other));
+    const Range own = OfText(this);
+    return PositionedCString<true>(own, other, INT_MAX);
 }
 int VMString::CompareTextNoCase(const VMString* other) const {
     return Positioned<true>(OfText(this), OfText(other));
 }
 int VMString::CollateBytesNoCase(const std::uint8_t* other, int count, int otherOffset) const {
-    return Sign(CompareBytesNoCase(other, count, otherOffset));
+    const Range own = OfText(this);
+    return Sign(Positioned<true>(own, OfBytes(other, count, otherOffset)));
 }
 int VMString::CollateCStringNoCase(const char* other) const {
-    return Sign(CompareCStringNoCase(other));
+    return Sign(PositionedCString<true>(OfText(this), other, INT_MAX));
 }
 int VMString::CollateTextNoCase(const VMString* other) const {
-    return Sign(CompareTextNoCase(other));
+    return Sign(Positioned<true>(OfText(this), OfText(other)));
 }
 
 int VMString::CompareCStringPrefix(const char* other, int n, int from) const {
-    return ComparePrefix<false>(*this, OfCString(other), other != nullptr, n, from);
+    return ComparePrefixCString<false>(*this, other, n, from);
 }
 int VMString::CompareTextPrefix(const VMString* other, int n, int from) const {
-    return ComparePrefix<false>(*this, OfText(other), IsText(other), n, from);
+    return ComparePrefixText<false>(*this, other, n, from);
 }
 int VMString::CompareCStringPrefixNoCase(const char* other, int n, int from) const {
-    return ComparePrefix<true>(*this, OfCString(other), other != nullptr, n, from);
+    return ComparePrefixCString<true>(*this, other, n, from);
 }
 int VMString::CompareTextPrefixNoCase(const VMString* other, int n, int from) const {
-    return ComparePrefix<true>(*this, OfText(other), IsText(other), n, from);
+    return ComparePrefixText<true>(*this, other, n, from);
 }
 
 // --- class of the byte at an index ------------------------------------------------
 
 int VMString::LeadStateAt(int index) const {
-    if (buffer == nullptr || IsNull() || index < 0 || index >= length)
+    if (buffer == nullptr || textStart == nullptr || index < 0 || index >= length)
         return 0;
     const std::uint8_t* t = U(textStart);
     int i = 0;
@@ -399,7 +439,7 @@ int VMString::LeadStateAt(int index) const {
 }
 
 bool VMString::IsCharAt(int index, int ch) const {
-    if (IsNull() || index < 0 || index >= length)
+    if (textStart == nullptr || index < 0 || index >= length)
         return false;
     return U(textStart)[index] == static_cast<std::uint8_t>(ch) && LeadStateAt(index) != -1;
 }
@@ -471,7 +511,7 @@ int VMString::FindPatternNoCaseText(const VMString* pattern, bool returnEnd, int
 
 // CR LF, a lone CR and a lone LF are one break each.
 int VMString::LocateLine(int* lineStart, int line) const {
-    if (IsNull() || lineStart == nullptr || *lineStart < 0 || *lineStart > length)
+    if (textStart == nullptr || lineStart == nullptr || *lineStart < 0 || *lineStart > length)
         return -1;
     if (line <= 0)
         return -1;

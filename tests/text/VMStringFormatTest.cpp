@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -255,6 +257,63 @@ TEST(VMStringFormat, ReplacesASharedTextWithoutTouchingTheOtherHolder) {
     EXPECT_EQ(Shares(*a), 1);
 }
 
+// The capacity the grow-and-retry loop ends at for a result of n bytes: its
+// first guess is strlen + 8 + 8 per '%', and each retry adds that extra to
+// the failed capacity; a block fits when it holds the bytes and a zero.
+int RetryLoopCapacity(const char* format, int n) {
+    const int extra =
+        8 + 8 * static_cast<int>(std::count(format, format + std::strlen(format), '%'));
+    int capacity = TextBuffer::CapacityFor(static_cast<int>(std::strlen(format)) + extra);
+    while (n + 1 > capacity)
+        capacity = TextBuffer::CapacityFor(capacity + extra);
+    return capacity;
+}
+
+// Results that fit the driver's stack and those just past it end in a block
+// of the capacity the retry loop would have reached.
+TEST(VMStringFormat, CapacityIsWhereTheRetryLoopEnds) {
+    for (int width = 480; width <= 560; ++width) {
+        for (const char* format : {"%*d", "ab%*d%%", "%*d%d%d%d%d"}) {
+            Text s(new VMString);
+            s->Format(format, width, 7, 1, 2, 3, 4);
+            ASSERT_EQ(Str(*s), FmtIn(kRoomy, format, width, 7, 1, 2, 3, 4)) << width;
+            EXPECT_EQ(s->Buffer()->capacity, RetryLoopCapacity(format, s->Length()))
+                << format << " width " << width;
+        }
+    }
+}
+
+// A text reformatted into a block of the same capacity ends exactly as a
+// new block would leave it; one whose record has an allocator or other
+// holders gets a new record without an allocator.
+TEST(VMStringFormat, ReformattingLeavesTheTextAsANewBlockWould) {
+    Text s(new VMString);
+    s->Format("%s", "a longer first text");
+    const int capacity = s->Buffer()->capacity;
+    s->Format("%s", "short");
+    EXPECT_EQ(Str(*s), "short");
+    EXPECT_EQ(s->Buffer()->capacity, capacity);
+    EXPECT_EQ(s->Buffer()->length, 5);
+    EXPECT_EQ(s->Text()[5], 0);
+    EXPECT_EQ(s->Text()[6], 0);
+    EXPECT_FALSE(s->Buffer()->unterminated);
+
+    CountingAllocator allocator;
+    Text owned(new VMString);
+    owned->AssignCString("0123456789", &allocator);
+    owned->Format("%d", 42);
+    EXPECT_EQ(Str(*owned), "42");
+    EXPECT_EQ(owned->Buffer()->allocator, nullptr);
+}
+
+// The result is built apart from the text it replaces, so an argument may
+// point into that text.
+TEST(VMStringFormat, AnArgumentMayBeTheTextItself) {
+    Text s = MakeText("0123456789abcdef0123456789");
+    s->Format("<%s|%s>", s->Text(), s->Text());
+    EXPECT_EQ(Str(*s), "<0123456789abcdef0123456789|0123456789abcdef0123456789>");
+}
+
 // --- agreement with C where the rules are the same ----------------------------------
 
 template <class T> void ExpectSameAsC(const std::string& ours, const std::string& c, T value) {
@@ -328,6 +387,32 @@ TEST(FormatIntoDifferential, DoublesLargeSmallAndNegative) {
     for (double v : {0.0, -0.0, 0.5, 1e-320, 5e-324, 1.7976931348623157e308})
         for (const char* f : {"%f", "%e", "%g", "%.17g", "%.0f", "%.10e"})
             ExpectSameAsC(f, f, v);
+}
+
+// Digits from to_chars where they are the C formatter's, from the C
+// formatter where they would not fit the engine's digit room or are spelled
+// by the C library alone.
+TEST(FormatIntoDifferential, PrecisionsShortAndLong) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    for (int i = 0; i < 3000; ++i) {
+        const int exponent = static_cast<int>(rng() % 641) - 320;
+        const double v = mantissa(rng) * std::pow(10.0, exponent);
+        const int precision = static_cast<int>(rng() % 4 == 0 ? rng() % 140 : rng() % 20);
+        for (const char* letter : {"f", "e", "g", "E", "G", "F"}) {
+            const std::string f = "%." + std::to_string(precision) + letter;
+            ExpectSameAsC(f, f, v);
+        }
+    }
+    for (double v : {0.0005, 0.9995, 9.9999999, 123456789.0, 1e21, 1e-5, 2.5, 0.125}) {
+        for (const char* f : {"%.3f", "%f", "%e", "%g", "%.0e", "%.0g"})
+            ExpectSameAsC(f, f, v);
+        // '#' with g: the plain digits, and ".0" when they have no point.
+        char plain[64];
+        C_SNPRINTF(plain, sizeof plain, "%.3g", v);
+        const std::string digits = plain;
+        EXPECT_EQ(Fmt("%#.3g", v), digits.find('.') == std::string::npos ? digits + ".0" : digits);
+    }
 }
 
 TEST(FormatIntoDifferential, StringsAndCharacters) {

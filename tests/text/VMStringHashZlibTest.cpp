@@ -54,4 +54,27 @@ TEST(VMStringHash, AgreesWithZlibCrc32) {
     }
 }
 
+// Long texts go through the fast CRC a folded block at a time: a two-byte
+// character cut by a block's end (4096 bytes) or a vector's (16 or 8 bytes)
+// must still keep its second byte unfolded, and a lead byte at the very end
+// is a byte of its own.
+TEST(VMStringHash, LongTextsAcrossBlockEnds) {
+    std::mt19937 rng(8);
+    for (int round = 0; round < 60; ++round) {
+        std::string text(1 + rng() % 13000, '\0');
+        for (char& c : text)
+            c = static_cast<char>(rng() % 8 == 0 ? 0x81 + rng() % 31 : 'A' + rng() % 58);
+        for (std::size_t at : {4095, 4096, 8191, 8192, 15, 16, 7}) {
+            if (at + 1 < text.size()) {
+                text[at] = static_cast<char>(0x82);
+                text[at + 1] = 'A';
+            }
+        }
+        if (round % 3 == 0)
+            text.back() = static_cast<char>(0x82);
+        Text s = MakeBytes(text);
+        ASSERT_EQ(s->HashNoCase(), ZlibCrc(Folded(text))) << round;
+    }
+}
+
 } // namespace

@@ -462,6 +462,143 @@ TEST(VMStringPattern, AgreesWithAPlainMatcher) {
     EXPECT_GT(hits, 2000) << "the generator must give matches too";
 }
 
+// C strings are measured a block (8192 bytes) at a time while they are
+// compared: differences and ends on either side of a block's edge.
+TEST(VMStringCompare, LongCStringsAcrossBlockEdges) {
+    std::string a(20000, 'x');
+    for (std::size_t i = 0; i < a.size(); ++i)
+        a[i] = static_cast<char>('a' + i % 26);
+    Text s = MakeBytes(a);
+    std::string upper = a;
+    for (char& c : upper)
+        c = static_cast<char>(c - 32);
+    EXPECT_EQ(s->CompareCStringNoCase(upper.c_str()), 0);
+    EXPECT_EQ(s->CompareCString(a.c_str()), 0);
+    for (int at : {8190, 8191, 8192, 8193, 16384, 19999}) {
+        std::string b = upper;
+        b[static_cast<std::size_t>(at)] = '~';
+        EXPECT_EQ(s->CompareCStringNoCase(b.c_str()), -(at + 1)) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at, 0), 0) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at + 1, 0), -(at + 1)) << at;
+        b = upper.substr(0, static_cast<std::size_t>(at));
+        EXPECT_EQ(s->CompareCStringNoCase(b.c_str()), at + 1) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at, 0), 0) << at;
+        EXPECT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), at + 1, 0), at + 1) << at;
+        Text shorter = MakeBytes(a.substr(0, static_cast<std::size_t>(at)));
+        EXPECT_EQ(shorter->CompareCStringNoCase(upper.c_str()), -(at + 1)) << at;
+        EXPECT_EQ(shorter->CollateCStringNoCase(upper.c_str()), -1) << at;
+    }
+}
+
+// Texts long enough for the vector filters' blocks and tails; patterns cut
+// from the text (with cases flipped and '?' put in) so that most searches
+// hit, some after a false candidate or a misaligned one.
+TEST(VMStringPattern, AgreesWithAPlainMatcherOnLongTexts) {
+    std::mt19937 rng(31);
+    int hits = 0;
+    for (int round = 0; round < 6000; ++round) {
+        const std::string t = Generate(rng, 16 + static_cast<int>(rng() % 180));
+        std::string p;
+        if (rng() % 4 == 0) {
+            p = Generate(rng, 1 + static_cast<int>(rng() % 6));
+        } else {
+            const std::size_t at = rng() % t.size();
+            p = t.substr(at, 1 + rng() % 20);
+            for (char& c : p) {
+                if (rng() % 8 == 0)
+                    c = '?';
+                else if (rng() % 3 == 0 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                    c = static_cast<char>(c ^ 0x20);
+            }
+        }
+        const int from = static_cast<int>(rng() % t.size());
+        const bool returnEnd = rng() % 2 == 1;
+        const int add = returnEnd ? static_cast<int>(p.size()) : 0;
+        Text s = MakeBytes(t);
+        const int cased = ReferenceCased(t, p, from);
+        const int noCase = ReferenceNoCase(t, p, from);
+        hits += cased >= 0;
+        ASSERT_EQ(s->FindPattern(U(p), static_cast<int>(p.size()), returnEnd, from, 0),
+                  cased < 0 ? -1 : cased + add)
+            << round;
+        ASSERT_EQ(s->FindPatternNoCase(U(p), static_cast<int>(p.size()), returnEnd, from, 0),
+                  noCase < 0 ? -1 : noCase + add)
+            << round;
+    }
+    EXPECT_GT(hits, 1000) << "the generator must give matches too";
+}
+
+// Every case-insensitive member that forwards to the comparison, on ranges
+// from 0 to 300 bytes: the same answer as a byte walk, at every length.
+TEST(VMStringCompare, EveryNoCaseMemberAgreesWithAByteWalk) {
+    std::mt19937 rng(37);
+    for (int round = 0; round < 4000; ++round) {
+        std::string a(rng() % 300, '\0');
+        for (char& c : a)
+            c = static_cast<char>(rng() % 4 == 0 ? 1 + rng() % 255 : 'A' + rng() % 58);
+        std::string b = a;
+        for (char& c : b)
+            if (rng() % 2 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                c = static_cast<char>(c ^ 0x20);
+        if (!b.empty() && rng() % 2)
+            b[rng() % b.size()] = static_cast<char>(1 + rng() % 255);
+        if (rng() % 4 == 0)
+            b.resize(rng() % (b.size() + 1));
+        const std::size_t n = std::min(a.size(), b.size());
+        std::size_t k = 0;
+        while (k < n && Lower(a[k]) == Lower(b[k]))
+            ++k;
+        const int expected =
+            k < n ? (static_cast<unsigned char>(a[k]) < static_cast<unsigned char>(b[k])
+                         ? -static_cast<int>(k + 1)
+                         : static_cast<int>(k + 1))
+            : a.size() == b.size() ? 0
+            : a.size() < b.size()  ? -static_cast<int>(n + 1)
+                                   : static_cast<int>(n + 1);
+        const int sign = (expected > 0) - (expected < 0);
+        Text s = MakeBytes(a);
+        Text other = MakeBytes(b);
+        const int count = static_cast<int>(b.size());
+        ASSERT_EQ(s->CompareBytesNoCase(U(b), count, 0), expected) << round;
+        ASSERT_EQ(s->CompareCStringNoCase(b.c_str()), expected) << round;
+        ASSERT_EQ(s->CompareTextNoCase(other.get()), expected) << round;
+        ASSERT_EQ(s->CollateBytesNoCase(U(b), count, 0), sign) << round;
+        ASSERT_EQ(s->CollateCStringNoCase(b.c_str()), sign) << round;
+        ASSERT_EQ(s->CollateTextNoCase(other.get()), sign) << round;
+        const bool starts = k == b.size();
+        ASSERT_EQ(s->StartsWithBytesNoCase(U(b), count, 0), starts) << round;
+        ASSERT_EQ(s->StartsWithCStringNoCase(b.c_str()), starts) << round;
+        ASSERT_EQ(s->StartsWithTextNoCase(other.get()), starts) << round;
+        if (!a.empty()) {
+            const int prefix = static_cast<int>(rng() % (a.size() + 1));
+            std::size_t pk = 0;
+            const std::size_t pn = std::min<std::size_t>(prefix, n);
+            while (pk < pn && Lower(a[pk]) == Lower(b[pk]))
+                ++pk;
+            const std::size_t ownN = std::min<std::size_t>(prefix, a.size());
+            const std::size_t otherN = std::min<std::size_t>(prefix, b.size());
+            const int want =
+                pk < pn ? (static_cast<unsigned char>(a[pk]) < static_cast<unsigned char>(b[pk])
+                               ? -static_cast<int>(pk + 1)
+                               : static_cast<int>(pk + 1))
+                : ownN == otherN ? 0
+                : ownN < otherN  ? -static_cast<int>(pn + 1)
+                                 : static_cast<int>(pn + 1);
+            ASSERT_EQ(s->CompareCStringPrefixNoCase(b.c_str(), prefix, 0), want) << round;
+            ASSERT_EQ(s->CompareTextPrefixNoCase(other.get(), prefix, 0), want) << round;
+        }
+        if (b.size() <= a.size()) {
+            const std::string tail = a.substr(a.size() - b.size());
+            std::size_t e = 0;
+            while (e < b.size() && Lower(tail[e]) == Lower(b[e]))
+                ++e;
+            ASSERT_EQ(s->EndsWithBytesNoCase(U(b), count), e == b.size()) << round;
+            ASSERT_EQ(s->EndsWithCStringNoCase(b.c_str()), e == b.size()) << round;
+            ASSERT_EQ(s->EndsWithTextNoCase(other.get()), e == b.size()) << round;
+        }
+    }
+}
+
 // --- line addressing -------------------------------------------------------------------
 
 TEST(VMStringSearch, LocateLine) {

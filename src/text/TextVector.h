@@ -1,0 +1,102 @@
+// Vectorised byte loops behind VMString's comparisons, wildcard searches and
+// case-folded hash.
+//
+// Folding is ASCII only (A-Z to a-z, every other byte unchanged); none of
+// these loops knows about two-byte characters except FoldText, which leaves
+// the second byte of a two-byte character unfolded. Every loop reads only the
+// bytes its arguments name: blocks that would cross the end are done by
+// overlapping the previous block or byte by byte, never by reading past it.
+//
+// SSE2 is the baseline on x86 (both DLLs are built with it); where the
+// processor has AVX2 or AVX-512BW the long comparisons use the widest of
+// them, chosen once on first use. Elsewhere portable word-at-a-time code runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+#include <emmintrin.h>
+#define BV_TEXT_SSE2 1
+#endif
+
+namespace textvector {
+
+// The index of the first k in [0, n) where a[k] and b[k] differ (after
+// folding when folded), or n when none does. n >= 0.
+inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
+// The same, out of line, for every n.
+int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded);
+
+// The first position p in [from, last] where t[p] == first and
+// t[p + gap] == second, comparing folded text bytes with first and second
+// when folded (they are then given folded already), or -1. The caller
+// guarantees that t[last + gap] is readable; gap >= 0.
+int FindPair(const std::uint8_t* t, int from, int last, std::uint8_t first, int gap,
+             std::uint8_t second, bool folded);
+
+// Copies src[0, n) to dst folded, except that a lead byte with a byte after
+// it in [0, end) is copied with that byte unfolded as one character. src[0]
+// starts a character and n <= end. Returns the bytes copied: n, or n + 1 when
+// the last character straddles n; dst must have room for n + 1.
+int FoldText(std::uint8_t* dst, const std::uint8_t* src, int n, int end);
+
+// The comparison kernels one by one, so that tests can run each path the
+// processor has, not only the one chosen.
+enum class Path { Portable, Sse2, Avx2, Avx512 };
+using MismatchKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int, bool);
+// Null when this build or this processor lacks the path.
+MismatchKernel MismatchFor(Path path);
+// The path Mismatch uses for long ranges.
+Path ChosenPath();
+
+// Ranges of 16 to 32 bytes, the common short texts, are compared in the
+// caller, in two blocks; a call would cost as much as the comparison.
+namespace detail {
+// From 33 bytes on, the chosen path's kernels, cased and folded (below that
+// the widest path gains nothing over SSE2 and the indirect call would cost
+// more than it saves).
+using LongKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int);
+extern std::atomic<LongKernel> longKernels[2];
+constexpr int kLongFrom = 33;
+
+#ifdef BV_TEXT_SSE2
+// Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
+inline __m128i Fold16(__m128i x) {
+    const __m128i shifted = _mm_add_epi8(x, _mm_set1_epi8(0x3F));
+    const __m128i upper = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+    return _mm_or_si128(x, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+// Bit i set where a[i] and b[i] differ.
+inline unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b, bool folded) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    if (folded) {
+        x = Fold16(x);
+        y = Fold16(y);
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) ^ 0xFFFFu;
+}
+#endif
+} // namespace detail
+
+inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
+#ifdef BV_TEXT_SSE2
+    if (n >= 16 && n <= 32) {
+        int k = 0;
+        for (; n - k > 16; k += 16)
+            if (const unsigned m = detail::Differ16(a + k, b + k, folded))
+                return k + __builtin_ctz(m);
+        k = n - 16; // overlaps the block before unless n is a multiple of 16
+        if (const unsigned m = detail::Differ16(a + k, b + k, folded))
+            return k + __builtin_ctz(m);
+        return n;
+    }
+#endif
+    if (n >= detail::kLongFrom)
+        return detail::longKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
+    return MismatchAny(a, b, n, folded);
+}
+
+} // namespace textvector
