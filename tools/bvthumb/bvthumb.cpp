@@ -79,6 +79,20 @@ std::wstring Hex(unsigned long v) {
     return text;
 }
 
+// Texts for the COM codes bvthumb meets where the system has none (Wine).
+const wchar_t* FallbackText(DWORD code) {
+    switch (static_cast<HRESULT>(code)) {
+    case REGDB_E_CLASSNOTREG:
+        return L"Class not registered";
+    case CLASS_E_CLASSNOTAVAILABLE:
+        return L"The DLL does not provide this class";
+    case E_NOINTERFACE:
+        return L"No such interface supported";
+    default:
+        return L"unknown error";
+    }
+}
+
 // The system's text for an error code, followed by the code: a Win32 error
 // as "(error 193)", an HRESULT in hex. `subject` stands in for a "%1" of the
 // text.
@@ -87,7 +101,7 @@ std::wstring SystemText(DWORD code, bool hresult, const std::wstring& subject = 
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring s = text ? text : L"unknown error";
+    std::wstring s = text ? text : FallbackText(code);
     LocalFree(text);
     const size_t insert = s.find(L"%1");
     if (insert != std::wstring::npos)
@@ -174,15 +188,20 @@ std::wstring DllBesideThisProgram() {
     return std::wstring(path) + L"\\" BV_DLL_NAME ".dll";
 }
 
-// The default value of a key under HKEY_CLASSES_ROOT, environment strings
-// expanded, or "".
+// The default value of a key of the classes, environment strings expanded,
+// or "". The user's own classes come first, as in the merged view that
+// Windows presents as HKEY_CLASSES_ROOT (which Wine does not merge).
 std::wstring ClassesValue(const std::wstring& key) {
     wchar_t data[1024], expanded[1024];
+    const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
     DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr,
-                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data,
-                     &size) != ERROR_SUCCESS)
-        return L"";
+    if (RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), nullptr, flags,
+                     nullptr, data, &size) != ERROR_SUCCESS) {
+        size = sizeof data;
+        if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, flags, nullptr, data, &size) !=
+            ERROR_SUCCESS)
+            return L"";
+    }
     const DWORD n = ExpandEnvironmentStringsW(data, expanded, 1024);
     return n > 0 && n <= 1024 ? expanded : data;
 }
