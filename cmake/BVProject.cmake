@@ -60,6 +60,18 @@ function(bv_configure_deliverable)
     target_link_options(bv_options INTERFACE -static)
     target_compile_definitions(bv_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                                                     NOMINMAX _WIN32_WINNT=0x0601)
+    # The DLLs parse untrusted files inside Explorer. Stack canaries come from
+    # libssp, linked statically by -static above, so no runtime DLL is added.
+    # Fortified string functions need an optimised build.
+    target_compile_options(bv_options INTERFACE -fstack-protector-strong)
+    target_compile_definitions(bv_options INTERFACE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+    target_link_options(bv_options INTERFACE -fstack-protector-strong)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      # GCC's i686 target unwinds with DWARF tables and installs no SEH
+      # handler, so the image may say so; dll_image_check verifies that no
+      # code touches the SEH chain.
+      target_link_options(bv_options INTERFACE -Wl,--no-seh)
+    endif()
   endif()
   if(BV_SANITIZE)
     target_compile_options(bv_options INTERFACE -fsanitize=address,undefined

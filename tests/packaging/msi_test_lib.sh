@@ -1,0 +1,47 @@
+# Shared by the per-user and release installer tests (sourced): results,
+# Wine calls and registry reads. Needs wine_run (scripts/wine-run) and
+# WINEPREFIX set by the caller.
+failures=0
+skip() { echo "SKIP: $*"; exit 77; }
+pass() { echo "ok:   $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+finish() {  # nothing of the prefix may outlive the test
+  wineserver -k >/dev/null 2>&1 || true
+  echo "$failures failure(s)"
+  [ "$failures" -eq 0 ]
+}
+
+w() { "$wine_run" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+w32() { w --bits 32 "$@"; }
+msiexec() { w msiexec "$@" /qn; }
+win_path() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+
+clsid='{6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}'
+display='brbrivel2 Thumbnail ShellExtension'
+thumb_entry='shellex\{E357FCCD-A995-4576-B01F-234630154E96}'
+extract_entry='shellex\{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
+
+reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
+  local selector=(/ve)
+  [ -n "$3" ] && selector=(/v "$3")
+  w reg query "$2" "${selector[@]}" "/reg:$1" | sed -n 's/^ *.* REG_SZ *//p'
+}
+key_exists() { w reg query "$2" "/reg:$1" >/dev/null; }
+
+# thumbnail_via_class BITS BVTHUMB DOC DLL: bvthumb --com names the installed
+# DLL as the handler of .bvi and gets a real thumbnail through it.
+thumbnail_via_class() {
+  local run=(w) out
+  [ "$1" = 32 ] && run=(w32)
+  out=$("${run[@]}" "$2" --com --size 2 "$(win_path "$3")" "$(win_path "$3.png")")
+  if [ $? -eq 77 ]; then
+    echo "SKIP: $1-bit thumbnail: 32-bit programs cannot run on this machine"
+    return
+  fi
+  expect_eq "$1-bit thumbnail through the installed class" "$out" \
+    "handler for .bvi: $clsid \"$display\" in $4
+$(win_path "$3"): 2 x 1 thumbnail with transparency"
+}
