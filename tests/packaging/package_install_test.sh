@@ -135,8 +135,10 @@ for bits in 64 32; do
   rm -f "$work/doc$bits.png"
   thumbnail=$(w --bits $bits "$tool" --com --size 2 "$(win_path "$work/doc.bvi")" \
                 "$(win_path "$work/doc$bits.png")")
+  if [ $bits = 64 ]; then dll="$dir64\\brivel2thumbx64.dll"; else dll="$dir32\\brivel2thumb.dll"; fi
   expect_eq "$bits-bit thumbnail through the installed class" "$thumbnail" \
-    "$(win_path "$work/doc.bvi"): 2 x 1, alpha type 2"
+    "handler for .bvi: $clsid \"$display\" in $dll
+$(win_path "$work/doc.bvi"): 2 x 1 thumbnail with transparency"
   [ -s "$work/doc$bits.png" ] && pass "$bits-bit thumbnail written" || fail "$bits-bit thumbnail missing"
 done
 
