@@ -13,6 +13,8 @@ constexpr int kCodeLengthRoot = 7;
 constexpr int kLiteralRoot = 9;
 constexpr int kDistanceRoot = 6;
 constexpr int kLiteralSimpleLimit = 257; // literals 0..255 and the end of block
+// Skipped bytes are decoded through a scratch buffer of this size on the stack.
+constexpr int kSkipPiece = 4096;
 
 std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
     std::uint32_t rev = 0;
@@ -20,6 +22,22 @@ std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
         rev = (rev << 1) | ((code >> i) & 1);
     }
     return rev;
+}
+
+// The entry of symbol sym with a code of len bits: below simpleLimit a
+// literal or the end of block, above it a base with its extra-bit count.
+HuffEntry MakeEntry(int sym, int len, int simpleLimit, const std::uint16_t* base,
+                    const std::uint8_t* extra) {
+    HuffEntry entry;
+    entry.bits = static_cast<std::uint32_t>(len);
+    if (sym < simpleLimit) {
+        entry.op = sym < 256 ? kOpLiteral : kOpEndOfBlock;
+        entry.value = static_cast<std::uint32_t>(sym);
+    } else {
+        entry.op = (extra[sym - simpleLimit] + kOpBase) & 0xFF;
+        entry.value = base[sym - simpleLimit];
+    }
+    return entry;
 }
 
 } // namespace
@@ -86,59 +104,130 @@ int InflateDecoder::Fail() {
     return -1;
 }
 
-void InflateDecoder::PutByte(std::uint8_t* buffer, int at, std::uint8_t b) {
-    window_[windowPos_] = b;
-    windowPos_ = (windowPos_ + 1) & kWindowMask;
-    if (buffer != nullptr) {
-        buffer[at] = b;
+int InflateDecoder::Decode(std::uint8_t* buffer, int count) {
+    if (count <= 0) {
+        return 0;
     }
+    if (buffer == nullptr) {
+        // Skipped bytes still become history: they pass through a scratch
+        // buffer, a piece at a time, exactly as reads of those sizes would.
+        std::uint8_t scratch[kSkipPiece];
+        int total = 0;
+        while (total < count) {
+            const int n = count - total < kSkipPiece ? count - total : kSkipPiece;
+            const int r = Decode(scratch, n);
+            if (r < 0) {
+                return -1;
+            }
+            total += r;
+            if (r < n) {
+                break;
+            }
+        }
+        return total;
+    }
+    const int produced = Run(buffer, count);
+    RefreshWindow(buffer, produced);
+    return state_ == Error || state_ == Idle ? -1 : produced;
 }
 
-int InflateDecoder::Decode(std::uint8_t* buffer, int count) {
+// The state machine. Returns what it produced; a failure leaves state Error.
+int InflateDecoder::Run(std::uint8_t* buffer, int count) {
     int produced = 0;
     while (produced < count) {
         switch (state_) {
         case Idle:
         case Error:
-            return -1;
         case Done:
-            // after the final block: the stream has nothing more
+            // Done: after the final block the stream has nothing more.
             return produced;
         case BlockHeader:
             // waiting for BFINAL, BTYPE and the block's own header
             if (!ReadBlockHeader()) {
-                return Fail();
+                Fail();
+                return produced;
             }
             break;
-        case Stored:
+        case Stored: {
             // waiting for the bytes of a stored block
-            produced = DecodeStored(buffer, produced, count);
-            if (produced < 0) {
-                return Fail();
+            const int r = DecodeStored(buffer, produced, count);
+            if (r < 0) {
+                Fail();
+                return produced;
             }
+            produced = r;
             break;
+        }
         case Codes:
             // waiting for a literal/length code (or the rest of one, through a link)
             produced = DecodeFast(buffer, produced, count);
-            if (produced < count && !DecodeCode(buffer, produced)) {
-                return Fail();
+            if (produced < count && state_ == Codes && !DecodeCode(buffer, produced)) {
+                Fail();
+                return produced;
             }
             break;
         case Distance:
             // waiting for the distance code and its extra bits of a match
-            if (!DecodeDistance()) {
-                return Fail();
+            if (!DecodeDistance(produced)) {
+                Fail();
+                return produced;
             }
             break;
         case Copy:
-            // copying a match out of the window
+            // copying a match out of the history
             produced = CopyMatch(buffer, produced, count);
             break;
         default:
-            return Fail();
+            Fail();
+            return produced;
         }
     }
     return produced;
+}
+
+// Brings the window up to date with the produced bytes: their last 32 KiB
+// land where a byte-by-byte writer would have put them.
+void InflateDecoder::RefreshWindow(const std::uint8_t* buffer, int produced) {
+    if (produced <= 0) {
+        return;
+    }
+    const std::uint32_t total = static_cast<std::uint32_t>(produced);
+    const std::uint32_t n = total < kWindowSize ? total : kWindowSize;
+    const std::uint32_t at = (static_cast<std::uint32_t>(windowPos_) + total - n) & kWindowMask;
+    const std::uint32_t first = n < kWindowSize - at ? n : kWindowSize - at;
+    const std::uint8_t* from = buffer + (total - n);
+    std::memcpy(window_ + at, from, first);
+    std::memcpy(window_, from + first, n - first);
+    windowPos_ =
+        static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) + total) & kWindowMask);
+}
+
+// Copies n bytes to buffer[at] from distance bytes back, exactly n and byte for
+// byte as RFC 1951 reads an overlapping match. What lies before the call comes
+// from the window, which still ends at windowPos_.
+void InflateDecoder::CopyFromHistory(std::uint8_t* buffer, int at, std::uint32_t distance,
+                                     int n) const {
+    std::uint8_t* dst = buffer + at;
+    std::uint32_t left = static_cast<std::uint32_t>(n);
+    const std::uint32_t here = static_cast<std::uint32_t>(at);
+    if (distance > here) {
+        const std::uint32_t back = distance - here;
+        const std::uint32_t fromWindow = left < back ? left : back;
+        const std::uint32_t src = (static_cast<std::uint32_t>(windowPos_) - back) & kWindowMask;
+        const std::uint32_t first = fromWindow < kWindowSize - src ? fromWindow : kWindowSize - src;
+        std::memcpy(dst, window_ + src, first);
+        std::memcpy(dst + first, window_, fromWindow - first);
+        dst += fromWindow;
+        left -= fromWindow;
+    }
+    const std::uint8_t* from = dst - distance;
+    if (distance >= left) {
+        std::memcpy(dst, from, left);
+        return;
+    }
+    for (std::uint32_t k = 0; k < left; ++k) {
+        dst[k] = from[k];
+    }
 }
 
 bool InflateDecoder::ReadBlockHeader() {
@@ -237,7 +326,7 @@ bool InflateDecoder::ReadCodeLengths(int total) {
             return false;
         }
         const HuffEntry entry = entries_[base + static_cast<int>(value_)];
-        if ((entry.op & 0x80) != 0) {
+        if (IsInvalidCodeLength(entry.op)) {
             InflateLog(kMsgBadCodeLengthCode, name_);
             return false;
         }
@@ -275,6 +364,44 @@ bool InflateDecoder::ReadCodeLengths(int total) {
 bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::uint16_t* base,
                                 const std::uint8_t* extra) {
     const std::int32_t* lengths = lengths_ + first;
+    const CodeCounts counts = CountLengths(lengths, n);
+    if (counts.minLen == 16) {
+        rootBits_ = 0;
+        tableBase_ = 0;
+        return true;
+    }
+    int root = requestedRoot_ < counts.minLen ? counts.minLen : requestedRoot_;
+    if (root > counts.maxLen) {
+        root = counts.maxLen;
+    }
+    const int symbols = SortSymbols(lengths, n, counts.minLen);
+    const int rootSize = 1 << root;
+    if (!ClaimEntries(rootSize, &tableBase_)) {
+        return false;
+    }
+    for (int k = 0; k < symbols; ++k) {
+        const int sym = sorted_[k];
+        const int len = lengths[sym] & 15;
+        const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
+                                              static_cast<std::uint32_t>(len));
+        const HuffEntry entry = MakeEntry(sym, len, simpleLimit, base, extra);
+        if (len > root) {
+            if (!PlaceLongCode(root, rev, len, entry)) {
+                return false;
+            }
+            continue;
+        }
+        for (int j = static_cast<int>(rev); j < rootSize; j += 1 << len) {
+            entries_[tableBase_ + j] = entry;
+        }
+    }
+    rootBits_ = root;
+    return true;
+}
+
+// Counts the codes of every length into count_ (length 0 counts as none) and
+// names the shortest and longest; minLen 16 means there is no code at all.
+InflateDecoder::CodeCounts InflateDecoder::CountLengths(const std::int32_t* lengths, int n) {
     for (int len = 0; len < 16; ++len) {
         count_[len] = 0;
     }
@@ -282,30 +409,26 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
         ++count_[lengths[i] & 15];
     }
     count_[0] = 0;
-    int minLen = 1;
-    while (minLen < 16 && count_[minLen] == 0) {
-        ++minLen;
+    CodeCounts c{1, 15};
+    while (c.minLen < 16 && count_[c.minLen] == 0) {
+        ++c.minLen;
     }
-    if (minLen == 16) {
-        rootBits_ = 0;
-        tableBase_ = 0;
-        return true;
+    while (c.maxLen > 0 && count_[c.maxLen] == 0) {
+        --c.maxLen;
     }
-    int maxLen = 15;
-    while (count_[maxLen] == 0) {
-        --maxLen;
-    }
-    int root = requestedRoot_ < minLen ? minLen : requestedRoot_;
-    if (root > maxLen) {
-        root = maxLen;
-    }
+    return c;
+}
 
+// The first canonical code of every length into nextCode_, and the symbols
+// with a code into sorted_, longest codes first and in symbol order within one
+// length (so that a sub-table is sized by the first code that reaches it).
+// Returns how many symbols have a code.
+int InflateDecoder::SortSymbols(const std::int32_t* lengths, int n, int minLen) {
     nextCode_[0] = 0;
     nextCode_[1] = 0;
     for (int len = 2; len < 16; ++len) {
         nextCode_[len] = (nextCode_[len - 1] + count_[len - 1]) * 2;
     }
-    // Longest codes first, symbol order within one length.
     offsets_[15] = 0;
     for (int len = 14; len >= 1; --len) {
         offsets_[len] = offsets_[len + 1] + count_[len + 1];
@@ -317,68 +440,47 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
             sorted_[offsets_[len]++] = sym;
         }
     }
-    const int symbols = offsets_[minLen];
+    return offsets_[minLen];
+}
 
-    const int rootSize = 1 << root;
-    if (tableUsed_ + rootSize > kTableEntries) {
+// Takes size entries from the table space, all invalid, and names the first;
+// fails with the table-space line when they do not fit.
+bool InflateDecoder::ClaimEntries(int size, int* start) {
+    if (tableUsed_ + size > kTableEntries) {
         InflateLog(kMsgTableSpace);
         return false;
     }
-    tableBase_ = tableUsed_;
-    tableUsed_ += rootSize;
-    for (int j = 0; j < rootSize; ++j) {
-        entries_[tableBase_ + j] = HuffEntry{kOpInvalid, 0, 0};
+    *start = tableUsed_;
+    tableUsed_ += size;
+    for (int j = 0; j < size; ++j) {
+        entries_[*start + j] = HuffEntry{kOpInvalid, 0, 0};
     }
+    return true;
+}
 
-    for (int k = 0; k < symbols; ++k) {
-        const int sym = sorted_[k];
-        const int len = lengths[sym] & 15;
-        const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
-                                              static_cast<std::uint32_t>(len));
-        HuffEntry entry;
-        if (sym < simpleLimit) {
-            entry.op = sym < 256 ? kOpLiteral : kOpEndOfBlock;
-            entry.value = static_cast<std::uint32_t>(sym);
-        } else {
-            entry.op = (extra[sym - simpleLimit] + kOpBase) & 0xFF;
-            entry.value = base[sym - simpleLimit];
+// Stores a code longer than the root in the sub-table of its root slot,
+// creating the sub-table when the slot does not link to one yet.
+bool InflateDecoder::PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry) {
+    const int slot = tableBase_ + static_cast<int>(rev & ((1u << root) - 1));
+    int subStart;
+    int subBits;
+    if ((entries_[slot].op & kOpNotLink) != 0) {
+        // The first code met for a root slot is its longest one.
+        subBits = len - root;
+        if (!ClaimEntries(1 << subBits, &subStart)) {
+            return false;
         }
-        if (len <= root) {
-            entry.bits = static_cast<std::uint32_t>(len);
-            for (int j = static_cast<int>(rev); j < rootSize; j += 1 << len) {
-                entries_[tableBase_ + j] = entry;
-            }
-            continue;
-        }
-        const int slot = tableBase_ + static_cast<int>(rev & kMask[root]);
-        int subStart;
-        int subBits;
-        if ((entries_[slot].op & 0x40) != 0) {
-            // The first code met for a root slot is its longest one.
-            subBits = len - root;
-            const int subSize = 1 << subBits;
-            if (tableUsed_ + subSize > kTableEntries) {
-                InflateLog(kMsgTableSpace);
-                return false;
-            }
-            subStart = tableUsed_;
-            tableUsed_ += subSize;
-            for (int j = 0; j < subSize; ++j) {
-                entries_[subStart + j] = HuffEntry{kOpInvalid, 0, 0};
-            }
-            entries_[slot] =
-                HuffEntry{static_cast<std::uint32_t>(subBits), static_cast<std::uint32_t>(root),
-                          static_cast<std::uint32_t>(subStart - slot)};
-        } else {
-            subBits = static_cast<int>(entries_[slot].op);
-            subStart = slot + static_cast<int>(entries_[slot].value);
-        }
-        entry.bits = static_cast<std::uint32_t>(len - root);
-        for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
-            entries_[subStart + j] = entry;
-        }
+        entries_[slot] =
+            HuffEntry{static_cast<std::uint32_t>(subBits), static_cast<std::uint32_t>(root),
+                      static_cast<std::uint32_t>(subStart - slot)};
+    } else {
+        subBits = static_cast<int>(entries_[slot].op);
+        subStart = slot + static_cast<int>(entries_[slot].value);
     }
-    rootBits_ = root;
+    entry.bits = static_cast<std::uint32_t>(len - root);
+    for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
+        entries_[subStart + j] = entry;
+    }
     return true;
 }
 
@@ -390,30 +492,15 @@ int InflateDecoder::DecodeStored(std::uint8_t* buffer, int produced, int count) 
     storedCount_ -= k;
     if (k > 0 && pushBackPending_) {
         pushBackPending_ = false;
-        PutByte(buffer, produced++, pushBackByte_);
+        buffer[produced++] = pushBackByte_;
         --k;
     }
-    while (k > 0) {
-        // Up to the window's end at a time; the bytes go straight to their first
-        // place and are copied to the other.
-        std::uint32_t chunk = kWindowSize - static_cast<std::uint32_t>(windowPos_);
-        if (chunk > k) {
-            chunk = k;
-        }
-        std::uint8_t* windowAt = window_ + windowPos_;
-        std::uint8_t* dst = buffer != nullptr ? buffer + produced : windowAt;
-        const int r = input_->ReadSource(dst, static_cast<int>(chunk));
-        if (r != static_cast<int>(chunk)) {
+    if (k > 0) {
+        if (input_->ReadSource(buffer + produced, static_cast<int>(k)) != static_cast<int>(k)) {
             InflateLog(kMsgReadError, name_);
             return -1;
         }
-        if (buffer != nullptr) {
-            std::memcpy(windowAt, dst, chunk);
-        }
-        windowPos_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) + chunk) &
-                                               kWindowMask);
-        produced += static_cast<int>(chunk);
-        k -= chunk;
+        produced += static_cast<int>(k);
     }
     if (storedCount_ == 0) {
         state_ = final_ ? Done : BlockHeader;
@@ -455,20 +542,20 @@ bool InflateDecoder::DecodeCode(std::uint8_t* buffer, int& produced) {
         return false;
     }
     const std::uint32_t op = entry.op;
-    if (op == kOpLiteral) {
-        PutByte(buffer, produced++, static_cast<std::uint8_t>(entry.value));
+    if (IsLiteral(op)) {
+        buffer[produced++] = static_cast<std::uint8_t>(entry.value);
         currentRef_ = literalRef_;
-    } else if ((op & 0x10) != 0) {
-        if (!NeedBits(op & 15, true)) {
+    } else if (IsBase(op)) {
+        if (!NeedBits(OpCount(op), true)) {
             return false;
         }
         copyLength_ = entry.value + value_;
         currentRef_ = distanceRef_;
         state_ = Distance;
-    } else if ((op & 0x40) == 0) {
+    } else if (IsLink(op)) {
         currentRef_.rootBits = static_cast<std::int32_t>(op);
         currentRef_.base += static_cast<std::int32_t>(index + entry.value);
-    } else if ((op & 0x20) != 0) {
+    } else if (IsEndOfBlock(op)) {
         EndOfBlock();
     } else {
         InflateLog(kMsgBadCode, static_cast<int>(index), op, name_);
@@ -477,7 +564,7 @@ bool InflateDecoder::DecodeCode(std::uint8_t* buffer, int& produced) {
     return true;
 }
 
-bool InflateDecoder::DecodeDistance() {
+bool InflateDecoder::DecodeDistance(int produced) {
     const std::uint32_t root = static_cast<std::uint32_t>(currentRef_.rootBits);
     if (root == 0) {
         InflateLog(kMsgBadDistance, 0, kOpInvalid, name_);
@@ -492,23 +579,24 @@ bool InflateDecoder::DecodeDistance() {
         return false;
     }
     const std::uint32_t op = entry.op;
-    if ((op & 0x40) == 0) {
+    if (IsLink(op)) {
         currentRef_.rootBits = static_cast<std::int32_t>(op);
         currentRef_.base += static_cast<std::int32_t>(index + entry.value);
         return true;
     }
-    if ((op & 0x10) == 0) {
+    if (!IsBase(op)) {
         InflateLog(kMsgBadDistance, static_cast<int>(index), op, name_);
         return false;
     }
-    if (!NeedBits(op & 15, true)) {
+    if (!NeedBits(OpCount(op), true)) {
         return false;
     }
     // Distances are not compared with what was produced: the window starts
     // zero-filled, so reaching before the first byte copies zeros.
     const std::uint32_t distance = entry.value + value_;
-    copySource_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) - distance) &
-                                            kWindowMask);
+    copySource_ = static_cast<std::int32_t>(
+        (static_cast<std::uint32_t>(windowPos_) + static_cast<std::uint32_t>(produced) - distance) &
+        kWindowMask);
     state_ = Copy;
     return true;
 }
@@ -519,19 +607,16 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
         k = copyLength_;
     }
     copyLength_ -= k;
-    std::uint32_t src = static_cast<std::uint32_t>(copySource_);
-    std::uint32_t dst = static_cast<std::uint32_t>(windowPos_);
-    for (std::uint32_t i = 0; i < k; ++i) {
-        const std::uint8_t b = window_[src];
-        window_[dst] = b;
-        if (buffer != nullptr) {
-            buffer[produced + static_cast<int>(i)] = b;
-        }
-        src = (src + 1) & kWindowMask;
-        dst = (dst + 1) & kWindowMask;
+    // The copy source trails the position the next byte takes by the distance.
+    const std::uint32_t here =
+        static_cast<std::uint32_t>(windowPos_) + static_cast<std::uint32_t>(produced);
+    std::uint32_t distance = (here - static_cast<std::uint32_t>(copySource_)) & kWindowMask;
+    if (distance == 0) {
+        distance = kWindowSize;
     }
-    copySource_ = static_cast<std::int32_t>(src);
-    windowPos_ = static_cast<std::int32_t>(dst);
+    CopyFromHistory(buffer, produced, distance, static_cast<int>(k));
+    copySource_ =
+        static_cast<std::int32_t>((static_cast<std::uint32_t>(copySource_) + k) & kWindowMask);
     produced += static_cast<int>(k);
     if (copyLength_ == 0) {
         currentRef_ = literalRef_;
@@ -540,104 +625,96 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
     return produced;
 }
 
-// The fast loop: whole literal and length/distance symbols straight from the
-// input's buffer through a 64-bit bit buffer, while its margins hold. It does
-// exactly what the byte-at-a-time path would do with the same bits, and on the
-// way out hands the input back in the state that path would have left it in:
-// the bytes taken are those that path's lazy NeedBits calls would have taken
-// (tracked as the furthest bit any of them would have looked at), and the bits
-// left over go back into the 32-bit bit buffer. Anything else (an end of
-// block, an invalid code, an empty table, a second-level link) is left to the
-// byte-at-a-time path, which also writes every message.
+// The fast loop: whole symbols straight from the input's buffer through a
+// 64-bit bit buffer while at least 8 bytes are in view, straight into the
+// caller's buffer. It does exactly what the byte-at-a-time path would do with
+// the same bits, and on the way out hands the input back in the state that
+// path would have left it in: the bytes taken are those its lazy NeedBits
+// calls would have taken (the furthest bit any of them would have looked at,
+// tracked for the peeks that may look past what a code uses), and the bits
+// left over go back into the 32-bit bit buffer. An invalid code, an empty
+// distance table or a distance code that cannot be used is left to that path,
+// which writes the messages.
 //
-// Margins: one refill gives at least 56 bits; a symbol needs at most 15 bits of
-// literal/length code, 5 extra, 15 of distance code and 13 extra = 48 bits, so
-// one refill per symbol suffices; a refill reads 8 bytes, so 8 bytes must be
-// in view. A symbol produces at most 258 bytes.
+// Margins: a refill leaves at least 56 bits; a symbol needs at most 15 bits of
+// literal/length code, 5 extra, 15 of distance code and 13 extra = 48 bits, and
+// two literals at most 30, so one refill serves a whole match or two literals.
 namespace {
 
-constexpr int kMaxMatch = 258;
 constexpr int kRefillBytes = 8;
-static_assert(15 + 5 + 15 + 13 <= 56, "one refill covers a whole length/distance pair");
+constexpr std::uint32_t kRefillFloor = 56;
+static_assert(15 + 5 + 15 + 13 <= kRefillFloor, "one refill covers a whole length/distance pair");
+static_assert(15 + 15 <= kRefillFloor, "one refill covers two literals");
+// Matches copied in whole words may write this many bytes past their end.
+constexpr std::uint32_t kOverrun = 16;
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+#else
     std::uint64_t v = 0;
     for (int i = 7; i >= 0; --i) {
         v = (v << 8) | p[i];
     }
     return v;
+#endif
 }
 
-bool IsLink(std::uint32_t op) {
-    return op != kOpLiteral && (op & 0x50) == 0;
+inline std::uint32_t LowBits(std::uint64_t bits, std::uint32_t n) {
+    return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
 }
 
-// Copies n bytes forward, exactly n: either the ranges do not overlap or dst
-// lies at least 8 bytes after src, so that every 8-byte step (the last one
-// may overlap the one before) reads only bytes already in place. Short copies
-// stay inline, unlike a call of memcpy.
-inline void CopyForward(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n) {
-    if (n >= 8) {
-        if (n >= 32 && (dst >= src + n || src >= dst + n)) {
-            std::memcpy(dst, src, n); // long and apart: the library's copy wins
-            return;
-        }
-        std::uint32_t k = 0;
-        for (; k + 8 <= n; k += 8) {
-            std::memcpy(dst + k, src + k, 8);
-        }
-        if (k < n) {
-            std::memcpy(dst + n - 8, src + n - 8, 8);
-        }
-    } else if (n >= 4) {
-        std::memcpy(dst, src, 4);
-        std::memcpy(dst + n - 4, src + n - 4, 4);
+inline void Move8(std::uint8_t* dst, const std::uint8_t* src) {
+    std::uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
+}
+
+// Copies a match of length bytes from distance back, all of it inside the
+// caller's buffer, in whole words: it may write up to kOverrun - 1 bytes past
+// the match, which the caller leaves room for. Every word read holds only
+// bytes already in place, so overlapping matches repeat as they must.
+inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t length) {
+    const std::uint8_t* src = dst - distance;
+    std::uint8_t* const end = dst + length;
+    if (distance >= 16) {
+        do {
+            Move8(dst, src);
+            Move8(dst + 8, src + 8);
+            dst += 16;
+            src += 16;
+        } while (dst < end);
+    } else if (distance >= 8) {
+        do {
+            Move8(dst, src);
+            dst += 8;
+            src += 8;
+        } while (dst < end);
+    } else if (distance == 1) {
+        const std::uint64_t run = src[0] * 0x0101010101010101ull;
+        do {
+            std::memcpy(dst, &run, 8);
+            dst += 8;
+        } while (dst < end);
     } else {
-        for (std::uint32_t k = 0; k < n; ++k) {
+        // Periods 2 to 7: the first word byte by byte, then steps of the
+        // largest multiple of the period a word holds.
+        for (int k = 0; k < 8; ++k) {
             dst[k] = src[k];
         }
-    }
-}
-
-// Copies length bytes from distance back in the window to its position wp,
-// byte for byte as the byte-at-a-time path would (an overlapping copy repeats
-// bytes), and to out when given. Never writes past the copy's end: the window
-// ahead of wp is still history.
-void CopyInWindow(std::uint8_t* window, std::uint32_t wp, std::uint32_t distance,
-                  std::uint32_t length, std::uint8_t* out) {
-    std::uint32_t src = (wp - distance) & kWindowMask;
-    if (src + length > kWindowSize || wp + length > kWindowSize) {
-        for (std::uint32_t k = 0; k < length; ++k) {
-            const std::uint8_t b = window[src];
-            window[wp] = b;
-            if (out != nullptr) {
-                out[k] = b;
-            }
-            src = (src + 1) & kWindowMask;
-            wp = (wp + 1) & kWindowMask;
+        const std::uint32_t step = 8 / distance * distance;
+        for (dst += step; dst < end; dst += step) {
+            Move8(dst, dst - step);
         }
-        return;
-    }
-    std::uint8_t* dst = window + wp;
-    const std::uint8_t* from = window + src;
-    if (distance >= 8) {
-        CopyForward(dst, from, length);
-    } else if (distance == 1) {
-        std::memset(dst, *from, length); // a run of one byte
-    } else {
-        for (std::uint32_t k = 0; k < length; ++k) {
-            dst[k] = from[k];
-        }
-    }
-    if (out != nullptr) {
-        CopyForward(out, dst, length);
     }
 }
 
 } // namespace
 
-int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
-    if (pushBackPending_ || count - produced < kMaxMatch || literalRef_.rootBits == 0 ||
+int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const int count) {
+    if (pushBackPending_ || literalRef_.rootBits == 0 ||
         currentRef_.rootBits != literalRef_.rootBits || currentRef_.base != literalRef_.base ||
         currentRef_.entries != literalRef_.entries) {
         return produced;
@@ -647,101 +724,147 @@ int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
     if (viewSize < kRefillBytes) {
         return produced;
     }
-    const std::uint8_t* const viewEnd = view + viewSize;
     const std::uint8_t* in = view;
+    const std::uint8_t* const lastRefill = view + (viewSize - kRefillBytes);
     std::uint64_t bits = bitBuffer_ & kMask[bitCount_];
     std::uint32_t bitsLeft = bitCount_;
     // Bit positions count from the first byte in view; the bits still in the
     // 32-bit buffer lie before it.
-    auto position = [&]() { return static_cast<std::int64_t>(in - view) * 8 - bitsLeft; };
-    std::int64_t furthest = position();
+    auto position = [&]() { return (in - view) * 8 - static_cast<std::ptrdiff_t>(bitsLeft); };
+    std::ptrdiff_t furthest = position();
+    auto peek = [&](std::uint32_t n) {
+        const std::ptrdiff_t end = position() + static_cast<std::ptrdiff_t>(n);
+        furthest = end > furthest ? end : furthest;
+    };
+    auto consume = [&](std::uint32_t n) {
+        bits >>= n;
+        bitsLeft -= n;
+    };
 
     const HuffEntry* const literals = literalRef_.entries + literalRef_.base;
     const std::uint32_t literalRoot = static_cast<std::uint32_t>(literalRef_.rootBits);
+    const std::uint32_t literalMask = (1u << literalRoot) - 1;
     const HuffEntry* const distances = distanceRef_.entries + distanceRef_.base;
     const std::uint32_t distanceRoot = static_cast<std::uint32_t>(distanceRef_.rootBits);
-    std::uint8_t* const window = window_;
-    std::uint32_t wp = static_cast<std::uint32_t>(windowPos_);
+    const std::uint32_t distanceMask = (1u << distanceRoot) - 1;
+    std::uint8_t* out = buffer + produced;
+    std::uint8_t* const outEnd = buffer + count;
+    bool endOfBlock = false;
 
-    while (count - produced >= kMaxMatch && viewEnd - in >= kRefillBytes) {
+    while (out < outEnd && in <= lastRefill) {
         bits |= LoadLittleEndian64(in) << bitsLeft;
         in += (63 - bitsLeft) >> 3;
-        bitsLeft |= 56;
-        // Where to come back to when this symbol is left to the other path.
+        bitsLeft |= kRefillFloor;
+
+        HuffEntry e = literals[bits & literalMask];
+        if (IsLiteral(e.op)) {
+            peek(literalRoot);
+            consume(e.bits);
+            *out++ = static_cast<std::uint8_t>(e.value);
+            if (out == outEnd) {
+                break;
+            }
+            e = literals[bits & literalMask];
+            if (IsLiteral(e.op)) {
+                peek(literalRoot);
+                consume(e.bits);
+                *out++ = static_cast<std::uint8_t>(e.value);
+            }
+            continue;
+        }
+        // Where to come back to when the symbol is left to the other path.
         const std::uint64_t startBits = bits;
         const std::uint32_t startLeft = bitsLeft;
         const std::uint8_t* const startIn = in;
-        const std::int64_t startFurthest = furthest;
-        auto consume = [&](std::uint32_t n) {
-            bits >>= n;
-            bitsLeft -= n;
-        };
-        auto lookAt = [&](std::uint32_t n) {
-            const std::int64_t end = position() + n;
-            furthest = end > furthest ? end : furthest;
-            return static_cast<std::uint32_t>(bits) & kMask[n];
-        };
-
-        std::uint32_t index = lookAt(literalRoot);
-        HuffEntry e = literals[index];
+        const std::ptrdiff_t startFurthest = furthest;
+        TableRef sub = literalRef_;
+        peek(literalRoot);
         if (IsLink(e.op)) {
+            const std::uint32_t index = static_cast<std::uint32_t>(bits) & literalMask;
             consume(e.bits);
-            const HuffEntry* sub = literals + index + e.value;
-            e = sub[lookAt(e.op)];
-        }
-        if (e.op == kOpLiteral) {
-            consume(e.bits);
-            window[wp] = static_cast<std::uint8_t>(e.value);
-            wp = (wp + 1) & kWindowMask;
-            if (buffer != nullptr) {
-                buffer[produced] = static_cast<std::uint8_t>(e.value);
+            peek(e.op);
+            sub = TableRef{static_cast<std::int32_t>(e.op), literalRef_.entries,
+                           literalRef_.base + static_cast<std::int32_t>(index + e.value)};
+            e = literals[index + e.value + LowBits(bits, e.op)];
+            if (IsLiteral(e.op)) {
+                consume(e.bits);
+                *out++ = static_cast<std::uint8_t>(e.value);
+                continue;
             }
-            ++produced;
-            continue;
         }
-        bool handled = false;
-        if ((e.op & 0x10) != 0 && distanceRoot != 0) {
+        if (IsBase(e.op) && distanceRoot != 0) {
             consume(e.bits);
-            const std::uint32_t length = e.value + lookAt(e.op & 15);
-            consume(e.op & 15);
-            index = lookAt(distanceRoot);
+            const std::uint32_t length = e.value + LowBits(bits, OpCount(e.op));
+            consume(OpCount(e.op));
+            const std::uint32_t index = static_cast<std::uint32_t>(bits) & distanceMask;
             HuffEntry d = distances[index];
+            peek(distanceRoot);
+            sub = distanceRef_;
             if (IsLink(d.op)) {
                 consume(d.bits);
-                const HuffEntry* sub = distances + index + d.value;
-                d = sub[lookAt(d.op)];
+                peek(d.op);
+                sub = TableRef{static_cast<std::int32_t>(d.op), distanceRef_.entries,
+                               distanceRef_.base + static_cast<std::int32_t>(index + d.value)};
+                d = distances[index + d.value + LowBits(bits, d.op)];
             }
-            if ((d.op & 0x50) == 0x50) {
+            if (IsBase(d.op)) {
                 consume(d.bits);
-                const std::uint32_t distance = d.value + lookAt(d.op & 15);
-                consume(d.op & 15);
-                CopyInWindow(window, wp, distance, length,
-                             buffer != nullptr ? buffer + produced : nullptr);
-                wp = (wp + length) & kWindowMask;
-                produced += static_cast<int>(length);
-                handled = true;
+                const std::uint32_t distance = d.value + LowBits(bits, OpCount(d.op));
+                consume(OpCount(d.op));
+                const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
+                const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
+                if (distance <= here && room >= length + kOverrun) {
+                    WildCopy(out, distance, length);
+                    out += length;
+                    continue;
+                }
+                // Reaching before this call, or near the end of the read: an
+                // exact copy, and a match longer than the room goes on in the
+                // copy state.
+                const std::uint32_t n = length < room ? length : room;
+                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(n));
+                out += n;
+                if (n < length) {
+                    copyLength_ = length - n;
+                    copySource_ = static_cast<std::int32_t>(
+                        (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
+                        kWindowMask);
+                    currentRef_ = sub;
+                    state_ = Copy;
+                    break;
+                }
+                continue;
             }
-        }
-        if (!handled) {
-            bits = startBits;
-            bitsLeft = startLeft;
-            in = startIn;
-            furthest = startFurthest;
+        } else if (IsEndOfBlock(e.op)) {
+            consume(e.bits);
+            currentRef_ = sub;
+            endOfBlock = true;
             break;
         }
+        bits = startBits;
+        bitsLeft = startLeft;
+        in = startIn;
+        furthest = startFurthest;
+        break;
     }
 
-    // Take what the byte-at-a-time path would have taken by now and keep the
-    // rest of its bytes' bits.
-    const std::int64_t pos = position();
-    const std::int64_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
+    // Take what the byte-at-a-time path would have taken by now (at least the
+    // bits consumed: extra bits are not peeked) and keep the rest of its
+    // bytes' bits.
+    const std::ptrdiff_t pos = position();
+    if (furthest < pos) {
+        furthest = pos;
+    }
+    const std::ptrdiff_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
     if (taken > 0) {
         input_->TakeSource(static_cast<int>(taken));
     }
     bitCount_ = static_cast<std::uint32_t>(taken * 8 - pos);
-    bitBuffer_ = static_cast<std::uint32_t>(bits) & kMask[bitCount_];
-    windowPos_ = static_cast<std::int32_t>(wp);
-    return produced;
+    bitBuffer_ = static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << bitCount_) - 1));
+    if (endOfBlock) {
+        EndOfBlock();
+    }
+    return static_cast<int>(out - buffer);
 }
 
 } // namespace bv_inflate
