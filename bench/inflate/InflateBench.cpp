@@ -44,7 +44,8 @@ template <typename Keep> Bytes FilesUnder(const char* dir, bool recursive, Keep 
         }
     };
     if (recursive) {
-        for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end;
+             it.increment(ec)) {
             collect(*it);
         }
     } else {
@@ -62,9 +63,9 @@ template <typename Keep> Bytes FilesUnder(const char* dir, bool recursive, Keep 
         out.insert(out.end(), std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
     std::uint32_t s = 1;
-    static const char* const kWords[] = {"the ",  "file ", "is ",       "read ",     "through ",
-                                         "a ",    "buf ",  "and ",      "expanded ", "into ",
-                                         "the ",  "out ",  "memory.\n", "\x7f\x01",  "\x00\x00"};
+    static const char* const kWords[] = {"the ", "file ", "is ",       "read ",     "through ",
+                                         "a ",   "buf ",  "and ",      "expanded ", "into ",
+                                         "the ", "out ",  "memory.\n", "\x7f\x01",  "\x00\x00"};
     while (out.size() < kCorpusBytes) {
         const char* w = kWords[Lcg(s) % 15];
         out.insert(out.end(), w, w + (w[0] == 0 ? 2 : std::strlen(w)));
@@ -161,9 +162,8 @@ bool RunZlib(const DataSet& d, Bytes& out, int piece) {
 
 // libdeflate works on whole buffers only: one call, then its CRC.
 bool RunLibdeflate(libdeflate_decompressor* dec, const DataSet& d, Bytes& out) {
-    const libdeflate_result r = libdeflate_deflate_decompress(dec, d.payload.data(),
-                                                              d.payload.size(), out.data(),
-                                                              out.size(), nullptr);
+    const libdeflate_result r = libdeflate_deflate_decompress(
+        dec, d.payload.data(), d.payload.size(), out.data(), out.size(), nullptr);
     const std::uint32_t crc = libdeflate_crc32(0, out.data(), out.size());
     benchmark::DoNotOptimize(out.data());
     return r == LIBDEFLATE_SUCCESS && crc == d.crc;
@@ -210,20 +210,23 @@ struct Workload {
     int level;
 };
 
-Bytes Photo256() { return bench_data::PhotoBytes(256); }
-Bytes Photo1024() { return bench_data::PhotoBytes(1024); }
+Bytes Photo256() {
+    return bench_data::PhotoBytes(256);
+}
+Bytes Photo1024() {
+    return bench_data::PhotoBytes(1024);
+}
 Bytes Headers() {
     return FilesUnder("/usr/include", true, [](const std::string& n) { return EndsWith(n, ".h"); });
 }
 Bytes Libraries() {
-    return FilesUnder("/usr/lib/x86_64-linux-gnu", false, [](const std::string& n) {
-        return n.find(".so") != std::string::npos;
-    });
+    return FilesUnder("/usr/lib/x86_64-linux-gnu", false,
+                      [](const std::string& n) { return n.find(".so") != std::string::npos; });
 }
 
 void Register() {
     static const Workload kWorkloads[] = {
-        {"Photo256", Photo256, 6},  {"Photo1024", Photo1024, 6}, {"Text", Headers, 6},
+        {"Photo256", Photo256, 6},   {"Photo1024", Photo1024, 6}, {"Text", Headers, 6},
         {"Text_level1", Headers, 1}, {"Text_level9", Headers, 9}, {"Binary", Libraries, 6},
     };
     static const struct {
