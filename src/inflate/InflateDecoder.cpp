@@ -60,6 +60,8 @@ void InflateDecoder::Start(std::uint8_t* workArea, InflateInput* input, const ch
     bitBuffer_ = 0;
     pushBackPending_ = false;
     tableUsed_ = 0;
+    fastReady_ = false;
+    fastFixed_ = false;
 }
 
 void InflateDecoder::Stop() {
@@ -255,6 +257,7 @@ bool InflateDecoder::ReadBlockHeader() {
         literalRef_ = TableRef{kFixedLiteralRoot, kFixedLiteralTable, 0};
         distanceRef_ = TableRef{kFixedDistanceRoot, kFixedDistanceTable, 0};
         currentRef_ = literalRef_;
+        UseFixedFastTables();
         state_ = Codes;
         return true;
     case 2:
@@ -307,6 +310,7 @@ bool InflateDecoder::ReadDynamicHeader() {
     }
     distanceRef_ = TableRef{rootBits_, entries_, tableBase_};
     currentRef_ = literalRef_;
+    BuildFastTables(lengths_, nlit, ndist);
     return true;
 }
 
@@ -480,6 +484,151 @@ bool InflateDecoder::PlaceLongCode(int root, std::uint32_t rev, int len, HuffEnt
     entry.bits = static_cast<std::uint32_t>(len - root);
     for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
         entries_[subStart + j] = entry;
+    }
+    return true;
+}
+
+// Fast table entries: bits 0-3 the code length (a link: the root bits),
+// 4-7 a base's extra bits or a link's sub-table index bits, 8-11 how many bits
+// from the code's start the byte-at-a-time path peeks at, 12-14 the kind, and
+// 16-31 the literal, base, or a link's sub-table start.
+namespace {
+
+constexpr std::uint32_t kFastLiteral = 0 << 12;
+constexpr std::uint32_t kFastBase = 1 << 12;
+constexpr std::uint32_t kFastEnd = 2 << 12;
+constexpr std::uint32_t kFastLink = 3 << 12;
+constexpr std::uint32_t kFastInvalid = 4 << 12;
+constexpr std::uint32_t kFastKind = 7 << 12;
+
+constexpr std::uint32_t FastEntry(std::uint32_t kind, std::uint32_t value, std::uint32_t len,
+                                  std::uint32_t count, std::uint32_t peek) {
+    return value << 16 | kind | peek << 8 | count << 4 | len;
+}
+constexpr std::uint32_t FastKind(std::uint32_t e) { return e & kFastKind; }
+constexpr std::uint32_t FastLength(std::uint32_t e) { return e & 15; }
+constexpr std::uint32_t FastCount(std::uint32_t e) { return (e >> 4) & 15; }
+constexpr std::uint32_t FastPeek(std::uint32_t e) { return (e >> 8) & 15; }
+constexpr std::uint32_t FastValue(std::uint32_t e) { return e >> 16; }
+
+// The fixed codes' lengths (RFC 1951, 3.2.6).
+struct FixedLengths {
+    std::int32_t value[288 + 32];
+    constexpr FixedLengths() : value() {
+        for (int i = 0; i < 288 + 32; ++i) {
+            value[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : i < 288 ? 8 : 5;
+        }
+    }
+};
+constexpr FixedLengths kFixedLengths;
+
+} // namespace
+
+void InflateDecoder::BuildFastTables(const std::int32_t* lengths, int nlit, int ndist) {
+    fastFixed_ = false;
+    fastReady_ = BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra,
+                                literalRef_, kFastLiteralRoot, fastLiterals_,
+                                kFastLiteralEntries) &&
+                 BuildFastTable(lengths + nlit, ndist, 0, kDistanceBase, kDistanceExtra,
+                                distanceRef_, kFastDistanceRoot, fastDistances_,
+                                kFastDistanceEntries);
+}
+
+void InflateDecoder::UseFixedFastTables() {
+    if (!fastFixed_) {
+        BuildFastTables(kFixedLengths.value, 288, 32);
+        fastFixed_ = fastReady_;
+    }
+}
+
+// The canonical code of the n lengths, as the byte-at-a-time path's table
+// spec decodes it, into table: a root of rootBits index bits and sub-tables
+// after it. False for an over-subscribed code (whose overwritten slots only
+// that table reproduces) and for one that does not fit in capacity entries.
+bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
+                                    const std::uint16_t* base, const std::uint8_t* extra,
+                                    const TableRef& spec, int rootBits, std::uint32_t* table,
+                                    int capacity) {
+    int count[16] = {};
+    for (int i = 0; i < n; ++i) {
+        ++count[lengths[i] & 15];
+    }
+    count[0] = 0;
+    int left = 1;
+    for (int len = 1; len < 16; ++len) {
+        left = left * 2 - count[len];
+        if (left < 0) {
+            return false;
+        }
+    }
+    std::uint32_t next[16] = {};
+    for (int len = 2; len < 16; ++len) {
+        next[len] = (next[len - 1] + static_cast<std::uint32_t>(count[len - 1])) * 2;
+    }
+    const std::uint32_t rootSize = 1u << rootBits;
+    const std::uint32_t rootMask = rootSize - 1;
+    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
+    for (std::uint32_t j = 0; j < rootSize; ++j) {
+        table[j] = invalid;
+    }
+    // Codes in symbol order; the longest code under a root slot sizes its sub-table.
+    std::uint16_t codes[288];
+    std::uint8_t subBits[1 << kFastLiteralRoot] = {};
+    for (int sym = 0; sym < n; ++sym) {
+        const int len = lengths[sym] & 15;
+        codes[sym] = len == 0 ? 0
+                              : static_cast<std::uint16_t>(ReverseBits(
+                                    next[len]++, static_cast<std::uint32_t>(len)));
+        if (len > rootBits) {
+            std::uint8_t& bits = subBits[codes[sym] & rootMask];
+            bits = static_cast<std::uint8_t>(len - rootBits > bits ? len - rootBits : bits);
+        }
+    }
+    std::uint32_t used = rootSize;
+    for (std::uint32_t slot = 0; slot < rootSize; ++slot) {
+        if (subBits[slot] == 0) {
+            continue;
+        }
+        const std::uint32_t size = 1u << subBits[slot];
+        if (used + size > static_cast<std::uint32_t>(capacity)) {
+            return false;
+        }
+        table[slot] = FastEntry(kFastLink, used, static_cast<std::uint32_t>(rootBits),
+                                subBits[slot], 0);
+        for (std::uint32_t j = 0; j < size; ++j) {
+            table[used + j] = invalid;
+        }
+        used += size;
+    }
+    const std::uint32_t specMask = (1u << spec.rootBits) - 1;
+    for (int sym = 0; sym < n; ++sym) {
+        const std::uint32_t len = static_cast<std::uint32_t>(lengths[sym] & 15);
+        if (len == 0) {
+            continue;
+        }
+        // What the other path peeks at: its root, and a sub-table's bits after it.
+        const std::uint32_t rev = codes[sym];
+        const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
+        const std::uint32_t peek =
+            static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
+        const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
+        const std::uint32_t kind = IsLiteral(e.op)     ? kFastLiteral
+                                   : IsBase(e.op)      ? kFastBase
+                                   : IsEndOfBlock(e.op) ? kFastEnd
+                                                        : kFastInvalid;
+        const std::uint32_t entry = FastEntry(kind, e.value, len, OpCount(e.op), peek);
+        if (len <= static_cast<std::uint32_t>(rootBits)) {
+            for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
+                table[j] = entry;
+            }
+            continue;
+        }
+        const std::uint32_t link = table[rev & rootMask];
+        const std::uint32_t start = FastValue(link);
+        const std::uint32_t size = 1u << FastCount(link);
+        for (std::uint32_t j = rev >> rootBits; j < size; j += 1u << (len - rootBits)) {
+            table[start + j] = entry;
+        }
     }
     return true;
 }
@@ -711,10 +860,23 @@ inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t le
     }
 }
 
+// The table the byte-at-a-time path is left in after the code at the start of
+// bits: a sub-table when the code is longer than ref's root.
+TableRef RefAfterCode(const TableRef& ref, std::uint64_t bits) {
+    const std::uint32_t index =
+        static_cast<std::uint32_t>(bits) & ((1u << static_cast<std::uint32_t>(ref.rootBits)) - 1);
+    const HuffEntry& slot = ref.entries[ref.base + static_cast<int>(index)];
+    if (!IsLink(slot.op)) {
+        return ref;
+    }
+    return TableRef{static_cast<std::int32_t>(slot.op), ref.entries,
+                    ref.base + static_cast<std::int32_t>(index + slot.value)};
+}
+
 } // namespace
 
 int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const int count) {
-    if (pushBackPending_ || literalRef_.rootBits == 0 ||
+    if (!fastReady_ || pushBackPending_ || literalRef_.rootBits == 0 ||
         currentRef_.rootBits != literalRef_.rootBits || currentRef_.base != literalRef_.base ||
         currentRef_.entries != literalRef_.entries) {
         return produced;
@@ -729,122 +891,145 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
     std::uint64_t bits = bitBuffer_ & kMask[bitCount_];
     std::uint32_t bitsLeft = bitCount_;
     // Bit positions count from the first byte in view; the bits still in the
-    // 32-bit buffer lie before it.
+    // 32-bit buffer lie before it. The furthest bit looked at is kept relative
+    // to in, which makes a peek a subtraction and a maximum.
     auto position = [&]() { return (in - view) * 8 - static_cast<std::ptrdiff_t>(bitsLeft); };
-    std::ptrdiff_t furthest = position();
+    std::int32_t ahead = -static_cast<std::int32_t>(bitsLeft);
     auto peek = [&](std::uint32_t n) {
-        const std::ptrdiff_t end = position() + static_cast<std::ptrdiff_t>(n);
-        furthest = end > furthest ? end : furthest;
+        const std::int32_t end = static_cast<std::int32_t>(n) - static_cast<std::int32_t>(bitsLeft);
+        ahead = end > ahead ? end : ahead;
     };
     auto consume = [&](std::uint32_t n) {
         bits >>= n;
         bitsLeft -= n;
     };
+    // A fast table entry, resolved through its link when it has one.
+    auto lookUp = [&](const std::uint32_t* table, std::uint32_t rootMask) {
+        std::uint32_t e = table[bits & rootMask];
+        if (FastKind(e) == kFastLink) {
+            e = table[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
+        }
+        return e;
+    };
 
-    const HuffEntry* const literals = literalRef_.entries + literalRef_.base;
-    const std::uint32_t literalRoot = static_cast<std::uint32_t>(literalRef_.rootBits);
-    const std::uint32_t literalMask = (1u << literalRoot) - 1;
-    const HuffEntry* const distances = distanceRef_.entries + distanceRef_.base;
-    const std::uint32_t distanceRoot = static_cast<std::uint32_t>(distanceRef_.rootBits);
-    const std::uint32_t distanceMask = (1u << distanceRoot) - 1;
+    const std::uint32_t* const literals = fastLiterals_;
+    constexpr std::uint32_t literalMask = (1u << kFastLiteralRoot) - 1;
+    const std::uint32_t* const distances = fastDistances_;
+    constexpr std::uint32_t distanceMask = (1u << kFastDistanceRoot) - 1;
     std::uint8_t* out = buffer + produced;
     std::uint8_t* const outEnd = buffer + count;
     bool endOfBlock = false;
 
-    while (out < outEnd && in <= lastRefill) {
+    auto refill = [&]() {
         bits |= LoadLittleEndian64(in) << bitsLeft;
-        in += (63 - bitsLeft) >> 3;
+        const std::uint32_t step = (63 - bitsLeft) >> 3;
+        in += step;
+        ahead -= static_cast<std::int32_t>(step * 8);
         bitsLeft |= kRefillFloor;
+    };
+    auto literal = [&](std::uint32_t e) {
+        peek(FastPeek(e));
+        consume(FastLength(e));
+        *out++ = static_cast<std::uint8_t>(FastValue(e));
+    };
 
-        HuffEntry e = literals[bits & literalMask];
-        if (IsLiteral(e.op)) {
-            peek(literalRoot);
-            consume(e.bits);
-            *out++ = static_cast<std::uint8_t>(e.value);
-            if (out == outEnd) {
+    // Every pass starts with a refill done and e looked up. Root literals take
+    // at most 11 bits, so after three of them the next entry can still be
+    // looked up before the refill, which only adds bits above those in use.
+    std::uint32_t e = 0;
+    const bool enter = out < outEnd && in <= lastRefill;
+    if (enter) {
+        refill();
+        e = literals[bits & literalMask];
+    }
+    while (enter) {
+        if (FastKind(e) == kFastLiteral) {
+            literal(e);
+            e = literals[bits & literalMask];
+            if (FastKind(e) == kFastLiteral && out < outEnd) {
+                literal(e);
+                e = literals[bits & literalMask];
+                if (FastKind(e) == kFastLiteral && out < outEnd) {
+                    literal(e);
+                    e = literals[bits & literalMask];
+                }
+            }
+            if (out == outEnd || in > lastRefill) {
                 break;
             }
-            e = literals[bits & literalMask];
-            if (IsLiteral(e.op)) {
-                peek(literalRoot);
-                consume(e.bits);
-                *out++ = static_cast<std::uint8_t>(e.value);
-            }
+            refill();
             continue;
         }
         // Where to come back to when the symbol is left to the other path.
         const std::uint64_t startBits = bits;
         const std::uint32_t startLeft = bitsLeft;
         const std::uint8_t* const startIn = in;
-        const std::ptrdiff_t startFurthest = furthest;
-        TableRef sub = literalRef_;
-        peek(literalRoot);
-        if (IsLink(e.op)) {
-            const std::uint32_t index = static_cast<std::uint32_t>(bits) & literalMask;
-            consume(e.bits);
-            peek(e.op);
-            sub = TableRef{static_cast<std::int32_t>(e.op), literalRef_.entries,
-                           literalRef_.base + static_cast<std::int32_t>(index + e.value)};
-            e = literals[index + e.value + LowBits(bits, e.op)];
-            if (IsLiteral(e.op)) {
-                consume(e.bits);
-                *out++ = static_cast<std::uint8_t>(e.value);
+        const std::int32_t startAhead = ahead;
+        if (FastKind(e) == kFastLink) {
+            e = lookUp(literals, literalMask);
+            if (FastKind(e) == kFastLiteral) {
+                literal(e);
+                if (out == outEnd || in > lastRefill) {
+                    break;
+                }
+                refill();
+                e = literals[bits & literalMask];
                 continue;
             }
         }
-        if (IsBase(e.op) && distanceRoot != 0) {
-            consume(e.bits);
-            const std::uint32_t length = e.value + LowBits(bits, OpCount(e.op));
-            consume(OpCount(e.op));
-            const std::uint32_t index = static_cast<std::uint32_t>(bits) & distanceMask;
-            HuffEntry d = distances[index];
-            peek(distanceRoot);
-            sub = distanceRef_;
-            if (IsLink(d.op)) {
-                consume(d.bits);
-                peek(d.op);
-                sub = TableRef{static_cast<std::int32_t>(d.op), distanceRef_.entries,
-                               distanceRef_.base + static_cast<std::int32_t>(index + d.value)};
-                d = distances[index + d.value + LowBits(bits, d.op)];
-            }
-            if (IsBase(d.op)) {
-                consume(d.bits);
-                const std::uint32_t distance = d.value + LowBits(bits, OpCount(d.op));
-                consume(OpCount(d.op));
+        if (FastKind(e) == kFastBase) {
+            peek(FastPeek(e));
+            consume(FastLength(e));
+            const std::uint32_t length = FastValue(e) + LowBits(bits, FastCount(e));
+            consume(FastCount(e));
+            const std::uint64_t distanceBits = bits;
+            const std::uint32_t d = lookUp(distances, distanceMask);
+            if (FastKind(d) == kFastBase) {
+                peek(FastPeek(d));
+                consume(FastLength(d));
+                const std::uint32_t distance = FastValue(d) + LowBits(bits, FastCount(d));
+                consume(FastCount(d));
                 const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
                 const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
                 if (distance <= here && room >= length + kOverrun) {
                     WildCopy(out, distance, length);
                     out += length;
-                    continue;
+                } else {
+                    // Reaching before this call, or near the end of the read:
+                    // an exact copy, and a match longer than the room goes on
+                    // in the copy state.
+                    const std::uint32_t n = length < room ? length : room;
+                    CopyFromHistory(buffer, static_cast<int>(here), distance,
+                                    static_cast<int>(n));
+                    out += n;
+                    if (n < length) {
+                        copyLength_ = length - n;
+                        copySource_ = static_cast<std::int32_t>(
+                            (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
+                            kWindowMask);
+                        currentRef_ = RefAfterCode(distanceRef_, distanceBits);
+                        state_ = Copy;
+                        break;
+                    }
                 }
-                // Reaching before this call, or near the end of the read: an
-                // exact copy, and a match longer than the room goes on in the
-                // copy state.
-                const std::uint32_t n = length < room ? length : room;
-                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(n));
-                out += n;
-                if (n < length) {
-                    copyLength_ = length - n;
-                    copySource_ = static_cast<std::int32_t>(
-                        (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
-                        kWindowMask);
-                    currentRef_ = sub;
-                    state_ = Copy;
+                if (out == outEnd || in > lastRefill) {
                     break;
                 }
+                refill();
+                e = literals[bits & literalMask];
                 continue;
             }
-        } else if (IsEndOfBlock(e.op)) {
-            consume(e.bits);
-            currentRef_ = sub;
+        } else if (FastKind(e) == kFastEnd) {
+            currentRef_ = RefAfterCode(literalRef_, bits);
+            peek(FastPeek(e));
+            consume(FastLength(e));
             endOfBlock = true;
             break;
         }
         bits = startBits;
         bitsLeft = startLeft;
         in = startIn;
-        furthest = startFurthest;
+        ahead = startAhead;
         break;
     }
 
@@ -852,6 +1037,7 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
     // bits consumed: extra bits are not peeked) and keep the rest of its
     // bytes' bits.
     const std::ptrdiff_t pos = position();
+    std::ptrdiff_t furthest = (in - view) * 8 + ahead;
     if (furthest < pos) {
         furthest = pos;
     }

@@ -126,6 +126,11 @@ class InflateDecoder {
     int SortSymbols(const std::int32_t* lengths, int n, int minLen);
     bool ClaimEntries(int size, int* start);
     bool PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry);
+    bool BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
+                        const std::uint16_t* base, const std::uint8_t* extra, const TableRef& spec,
+                        int rootBits, std::uint32_t* table, int capacity);
+    void BuildFastTables(const std::int32_t* lengths, int nlit, int ndist);
+    void UseFixedFastTables();
     int Run(std::uint8_t* buffer, int count);
     void RefreshWindow(const std::uint8_t* buffer, int produced);
     void CopyFromHistory(std::uint8_t* buffer, int at, std::uint32_t distance, int n) const;
@@ -159,6 +164,23 @@ class InflateDecoder {
     std::uint8_t pushBackByte_ = 0;
     std::uint8_t byte_ = 0;
     std::uint32_t value_ = 0;
+
+    // The fast loop's own tables for the current block: the same codes as the
+    // tables above, looked up through wider roots in 32-bit entries that also
+    // carry how far the byte-at-a-time path would peek for each code. Built
+    // only for codes that are not over-subscribed (and that fit); without
+    // them the block is decoded by the byte-at-a-time path. The space is what
+    // the largest complete codes of 288 and 32 symbols up to 15 bits need
+    // under these roots; a stranger incomplete code that needs more is left
+    // to the byte-at-a-time path too.
+    static constexpr int kFastLiteralRoot = 11;
+    static constexpr int kFastDistanceRoot = 8;
+    static constexpr int kFastLiteralEntries = 2342;
+    static constexpr int kFastDistanceEntries = 402;
+    bool fastReady_ = false;
+    bool fastFixed_ = false; // the fast tables hold the fixed codes
+    std::uint32_t fastLiterals_[kFastLiteralEntries] = {};
+    std::uint32_t fastDistances_[kFastDistanceEntries] = {};
 
     // Table builder scratch.
     std::int32_t tableUsed_ = 0;
