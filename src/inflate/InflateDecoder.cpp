@@ -16,12 +16,25 @@ constexpr int kLiteralSimpleLimit = 257; // literals 0..255 and the end of block
 // Skipped bytes are decoded through a scratch buffer of this size on the stack.
 constexpr int kSkipPiece = 4096;
 
-std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
-    std::uint32_t rev = 0;
-    for (std::uint32_t i = 0; i < bits; ++i) {
-        rev = (rev << 1) | ((code >> i) & 1);
+// Every byte with its bits in reverse order.
+struct ByteReversal {
+    std::uint8_t value[256];
+    constexpr ByteReversal() : value() {
+        for (int b = 0; b < 256; ++b) {
+            for (int i = 0; i < 8; ++i) {
+                value[b] = static_cast<std::uint8_t>(value[b] | ((b >> i) & 1) << (7 - i));
+            }
+        }
     }
-    return rev;
+};
+constexpr ByteReversal kByteReversal;
+
+// The low bits of code (1 to 16 of them) in reverse order.
+std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
+    const std::uint32_t reversed16 = static_cast<std::uint32_t>(kByteReversal.value[code & 0xFF])
+                                         << 8 |
+                                     kByteReversal.value[(code >> 8) & 0xFF];
+    return reversed16 >> (16 - bits);
 }
 
 // The entry of symbol sym with a code of len bits: below simpleLimit a
@@ -488,28 +501,41 @@ bool InflateDecoder::PlaceLongCode(int root, std::uint32_t rev, int len, HuffEnt
     return true;
 }
 
-// Fast table entries: bits 0-3 the code length (a link: the root bits),
-// 4-7 a base's extra bits or a link's sub-table index bits, 8-11 how many bits
-// from the code's start the byte-at-a-time path peeks at, 12-14 the kind, and
-// 16-31 the literal, base, or a link's sub-table start.
+// Fast table entries: bits 0-3 the code length (a link: the root bits), 4-5
+// clear, so that the low six bits are a shift count; 6-9 how many bits past
+// the code's end the byte-at-a-time path peeks at; 10-12 the kind; 13-16 a
+// base's extra bits or a link's sub-table index bits; 17-31 the literal, the
+// base, or a link's sub-table start.
 namespace {
 
-constexpr std::uint32_t kFastLiteral = 0 << 12;
-constexpr std::uint32_t kFastBase = 1 << 12;
-constexpr std::uint32_t kFastEnd = 2 << 12;
-constexpr std::uint32_t kFastLink = 3 << 12;
-constexpr std::uint32_t kFastInvalid = 4 << 12;
-constexpr std::uint32_t kFastKind = 7 << 12;
+constexpr std::uint32_t kFastLiteral = 0 << 10;
+constexpr std::uint32_t kFastBase = 1 << 10;
+constexpr std::uint32_t kFastEnd = 2 << 10;
+constexpr std::uint32_t kFastLink = 3 << 10;
+constexpr std::uint32_t kFastInvalid = 4 << 10;
+constexpr std::uint32_t kFastKind = 7 << 10;
 
 constexpr std::uint32_t FastEntry(std::uint32_t kind, std::uint32_t value, std::uint32_t len,
-                                  std::uint32_t count, std::uint32_t peek) {
-    return value << 16 | kind | peek << 8 | count << 4 | len;
+                                  std::uint32_t count, std::uint32_t rest) {
+    return value << 17 | count << 13 | kind | rest << 6 | len;
 }
-constexpr std::uint32_t FastKind(std::uint32_t e) { return e & kFastKind; }
-constexpr std::uint32_t FastLength(std::uint32_t e) { return e & 15; }
-constexpr std::uint32_t FastCount(std::uint32_t e) { return (e >> 4) & 15; }
-constexpr std::uint32_t FastPeek(std::uint32_t e) { return (e >> 8) & 15; }
-constexpr std::uint32_t FastValue(std::uint32_t e) { return e >> 16; }
+constexpr std::uint32_t FastKind(std::uint32_t e) {
+    return e & kFastKind;
+}
+constexpr std::uint32_t FastLength(std::uint32_t e) {
+    return e & 63;
+}
+constexpr std::uint32_t FastRest(std::uint32_t e) {
+    return (e >> 6) & 15;
+}
+constexpr std::uint32_t FastCount(std::uint32_t e) {
+    return (e >> 13) & 15;
+}
+constexpr std::uint32_t FastValue(std::uint32_t e) {
+    return e >> 17;
+}
+static_assert(FastValue(FastEntry(kFastBase, 24577, 15, 13, 14)) == 24577, "bases fit");
+static_assert(FastLength(FastEntry(kFastBase, 24577, 15, 13, 14)) == 15, "the shift is clean");
 
 // The fixed codes' lengths (RFC 1951, 3.2.6).
 struct FixedLengths {
@@ -526,12 +552,11 @@ constexpr FixedLengths kFixedLengths;
 
 void InflateDecoder::BuildFastTables(const std::int32_t* lengths, int nlit, int ndist) {
     fastFixed_ = false;
-    fastReady_ = BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra,
-                                literalRef_, kFastLiteralRoot, fastLiterals_,
-                                kFastLiteralEntries) &&
-                 BuildFastTable(lengths + nlit, ndist, 0, kDistanceBase, kDistanceExtra,
-                                distanceRef_, kFastDistanceRoot, fastDistances_,
-                                kFastDistanceEntries);
+    fastReady_ =
+        BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra, literalRef_,
+                       kFastLiteralRoot, fastLiterals_, kFastLiteralEntries) &&
+        BuildFastTable(lengths + nlit, ndist, 0, kDistanceBase, kDistanceExtra, distanceRef_,
+                       kFastDistanceRoot, fastDistances_, kFastDistanceEntries);
 }
 
 void InflateDecoder::UseFixedFastTables() {
@@ -567,35 +592,42 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
     }
     const std::uint32_t rootSize = 1u << rootBits;
     const std::uint32_t rootMask = rootSize - 1;
+    // A complete code fills every slot; only an incomplete one leaves holes.
+    const bool holes = left != 0;
     const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
-    for (std::uint32_t j = 0; j < rootSize; ++j) {
+    for (std::uint32_t j = 0; holes && j < rootSize; ++j) {
         table[j] = invalid;
     }
     // Codes in symbol order; the longest code under a root slot sizes its sub-table.
     std::uint16_t codes[288];
-    std::uint8_t subBits[1 << kFastLiteralRoot] = {};
+    std::uint8_t subBits[1 << kFastLiteralRoot];
+    std::memset(subBits, 0, rootSize);
     for (int sym = 0; sym < n; ++sym) {
         const int len = lengths[sym] & 15;
         codes[sym] = len == 0 ? 0
-                              : static_cast<std::uint16_t>(ReverseBits(
-                                    next[len]++, static_cast<std::uint32_t>(len)));
+                              : static_cast<std::uint16_t>(
+                                    ReverseBits(next[len]++, static_cast<std::uint32_t>(len)));
         if (len > rootBits) {
             std::uint8_t& bits = subBits[codes[sym] & rootMask];
             bits = static_cast<std::uint8_t>(len - rootBits > bits ? len - rootBits : bits);
         }
     }
+    // A sub-table for each root slot that long codes share, in the order
+    // their first codes come; a slot's size is cleared once it is placed.
     std::uint32_t used = rootSize;
-    for (std::uint32_t slot = 0; slot < rootSize; ++slot) {
-        if (subBits[slot] == 0) {
+    for (int sym = 0; sym < n; ++sym) {
+        const std::uint32_t slot = codes[sym] & rootMask;
+        if ((lengths[sym] & 15) <= rootBits || subBits[slot] == 0) {
             continue;
         }
         const std::uint32_t size = 1u << subBits[slot];
         if (used + size > static_cast<std::uint32_t>(capacity)) {
             return false;
         }
-        table[slot] = FastEntry(kFastLink, used, static_cast<std::uint32_t>(rootBits),
-                                subBits[slot], 0);
-        for (std::uint32_t j = 0; j < size; ++j) {
+        table[slot] =
+            FastEntry(kFastLink, used, static_cast<std::uint32_t>(rootBits), subBits[slot], 0);
+        subBits[slot] = 0;
+        for (std::uint32_t j = 0; holes && j < size; ++j) {
             table[used + j] = invalid;
         }
         used += size;
@@ -611,12 +643,13 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
         const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
         const std::uint32_t peek =
             static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
+        const std::uint32_t rest = peek - len; // a root or sub-table holds the whole code
         const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
-        const std::uint32_t kind = IsLiteral(e.op)     ? kFastLiteral
-                                   : IsBase(e.op)      ? kFastBase
+        const std::uint32_t kind = IsLiteral(e.op)      ? kFastLiteral
+                                   : IsBase(e.op)       ? kFastBase
                                    : IsEndOfBlock(e.op) ? kFastEnd
                                                         : kFastInvalid;
-        const std::uint32_t entry = FastEntry(kind, e.value, len, OpCount(e.op), peek);
+        const std::uint32_t entry = FastEntry(kind, e.value, len, OpCount(e.op), rest);
         if (len <= static_cast<std::uint32_t>(rootBits)) {
             for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
                 table[j] = entry;
@@ -795,7 +828,9 @@ constexpr std::uint32_t kRefillFloor = 56;
 static_assert(15 + 5 + 15 + 13 <= kRefillFloor, "one refill covers a whole length/distance pair");
 static_assert(15 + 15 <= kRefillFloor, "one refill covers two literals");
 // Matches copied in whole words may write this many bytes past their end.
-constexpr std::uint32_t kOverrun = 16;
+constexpr std::uint32_t kOverrun = 40;
+static_assert(kWindowOffset + kWindowSize + kOverrun <= kWorkAreaSize,
+              "words read past the window's end stay in the work area");
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -822,25 +857,33 @@ inline void Move8(std::uint8_t* dst, const std::uint8_t* src) {
 }
 
 // Copies a match of length bytes from distance back, all of it inside the
-// caller's buffer, in whole words: it may write up to kOverrun - 1 bytes past
-// the match, which the caller leaves room for. Every word read holds only
+// caller's buffer, in whole words: it may write up to kOverrun bytes past the
+// match, which the caller leaves room for. Every word read holds only
 // bytes already in place, so overlapping matches repeat as they must.
+//
+// CopyWords copies forward from src, which lies at least 8 bytes before dst or
+// apart from it; most matches are short: five words without a test.
+inline void CopyWords(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t length) {
+    std::uint8_t* const end = dst + length;
+    Move8(dst, src);
+    Move8(dst + 8, src + 8);
+    Move8(dst + 16, src + 16);
+    Move8(dst + 24, src + 24);
+    Move8(dst + 32, src + 32);
+    dst += 40;
+    src += 40;
+    while (dst < end) {
+        Move8(dst, src);
+        dst += 8;
+        src += 8;
+    }
+}
+
 inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t length) {
     const std::uint8_t* src = dst - distance;
     std::uint8_t* const end = dst + length;
-    if (distance >= 16) {
-        do {
-            Move8(dst, src);
-            Move8(dst + 8, src + 8);
-            dst += 16;
-            src += 16;
-        } while (dst < end);
-    } else if (distance >= 8) {
-        do {
-            Move8(dst, src);
-            dst += 8;
-            src += 8;
-        } while (dst < end);
+    if (distance >= 8) {
+        CopyWords(dst, src, length);
     } else if (distance == 1) {
         const std::uint64_t run = src[0] * 0x0101010101010101ull;
         do {
@@ -891,13 +934,19 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
     std::uint64_t bits = bitBuffer_ & kMask[bitCount_];
     std::uint32_t bitsLeft = bitCount_;
     // Bit positions count from the first byte in view; the bits still in the
-    // 32-bit buffer lie before it. The furthest bit looked at is kept relative
-    // to in, which makes a peek a subtraction and a maximum.
+    // 32-bit buffer lie before it. A peek is taken after its code, with the
+    // bits it reached past the code's end.
+    //
+    // The peek of a literal/length code needs no maximum: the next symbol's
+    // code peeks further (at least the root from a later start, and a sub-table
+    // reaches at most 6 bits past a root of at least 9). Only the last symbol's
+    // counts; pending holds how far it reached past the current position.
     auto position = [&]() { return (in - view) * 8 - static_cast<std::ptrdiff_t>(bitsLeft); };
-    std::int32_t ahead = -static_cast<std::int32_t>(bitsLeft);
-    auto peek = [&](std::uint32_t n) {
-        const std::int32_t end = static_cast<std::int32_t>(n) - static_cast<std::int32_t>(bitsLeft);
-        ahead = end > ahead ? end : ahead;
+    std::ptrdiff_t furthest = position();
+    std::uint32_t pending = 0;
+    auto peekPast = [&](std::uint32_t rest) {
+        const std::ptrdiff_t end = position() + static_cast<std::ptrdiff_t>(rest);
+        furthest = end > furthest ? end : furthest;
     };
     auto consume = [&](std::uint32_t n) {
         bits >>= n;
@@ -922,14 +971,12 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
 
     auto refill = [&]() {
         bits |= LoadLittleEndian64(in) << bitsLeft;
-        const std::uint32_t step = (63 - bitsLeft) >> 3;
-        in += step;
-        ahead -= static_cast<std::int32_t>(step * 8);
+        in += (63 - bitsLeft) >> 3;
         bitsLeft |= kRefillFloor;
     };
     auto literal = [&](std::uint32_t e) {
-        peek(FastPeek(e));
         consume(FastLength(e));
+        pending = FastRest(e);
         *out++ = static_cast<std::uint8_t>(FastValue(e));
     };
 
@@ -946,10 +993,10 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
         if (FastKind(e) == kFastLiteral) {
             literal(e);
             e = literals[bits & literalMask];
-            if (FastKind(e) == kFastLiteral && out < outEnd) {
+            if (FastKind(e) == kFastLiteral && outEnd - out >= 2) {
                 literal(e);
                 e = literals[bits & literalMask];
-                if (FastKind(e) == kFastLiteral && out < outEnd) {
+                if (FastKind(e) == kFastLiteral) {
                     literal(e);
                     e = literals[bits & literalMask];
                 }
@@ -960,11 +1007,9 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
             refill();
             continue;
         }
-        // Where to come back to when the symbol is left to the other path.
-        const std::uint64_t startBits = bits;
-        const std::uint32_t startLeft = bitsLeft;
-        const std::uint8_t* const startIn = in;
-        const std::int32_t startAhead = ahead;
+        // A symbol is taken only once it is known to be whole and valid: an
+        // invalid code, an empty distance table or an unusable distance code
+        // leaves the bits where they are for the other path.
         if (FastKind(e) == kFastLink) {
             e = lookUp(literals, literalMask);
             if (FastKind(e) == kFastLiteral) {
@@ -978,58 +1023,68 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
             }
         }
         if (FastKind(e) == kFastBase) {
-            peek(FastPeek(e));
+            const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
+            const std::uint64_t distanceBits = bits >> lengthBits;
+            std::uint32_t d = distances[distanceBits & distanceMask];
+            if (FastKind(d) == kFastLink) {
+                d = distances[FastValue(d) + LowBits(distanceBits >> FastLength(d), FastCount(d))];
+            }
+            if (FastKind(d) != kFastBase) {
+                break;
+            }
             consume(FastLength(e));
+            peekPast(FastRest(e));
+            pending = 0;
             const std::uint32_t length = FastValue(e) + LowBits(bits, FastCount(e));
-            consume(FastCount(e));
-            const std::uint64_t distanceBits = bits;
-            const std::uint32_t d = lookUp(distances, distanceMask);
-            if (FastKind(d) == kFastBase) {
-                peek(FastPeek(d));
-                consume(FastLength(d));
-                const std::uint32_t distance = FastValue(d) + LowBits(bits, FastCount(d));
-                consume(FastCount(d));
-                const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
-                const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
-                if (distance <= here && room >= length + kOverrun) {
-                    WildCopy(out, distance, length);
-                    out += length;
-                } else {
-                    // Reaching before this call, or near the end of the read:
-                    // an exact copy, and a match longer than the room goes on
-                    // in the copy state.
-                    const std::uint32_t n = length < room ? length : room;
-                    CopyFromHistory(buffer, static_cast<int>(here), distance,
-                                    static_cast<int>(n));
-                    out += n;
-                    if (n < length) {
-                        copyLength_ = length - n;
-                        copySource_ = static_cast<std::int32_t>(
-                            (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
-                            kWindowMask);
-                        currentRef_ = RefAfterCode(distanceRef_, distanceBits);
-                        state_ = Copy;
-                        break;
-                    }
-                }
-                if (out == outEnd || in > lastRefill) {
+            consume(FastCount(e) + FastLength(d));
+            peekPast(FastRest(d));
+            const std::uint32_t distance = FastValue(d) + LowBits(bits, FastCount(d));
+            consume(FastCount(d));
+            const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
+            const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
+            // A match wholly before this call, not across the window's end,
+            // comes from the window; the words read past it stay inside the
+            // work area, and the ones written past it inside the room.
+            const std::uint32_t windowAt =
+                (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
+            if (distance <= here && room >= length + kOverrun) {
+                WildCopy(out, distance, length);
+                out += length;
+            } else if (distance > here && distance - here >= length && room >= length + kOverrun &&
+                       windowAt + length <= kWindowSize) {
+                CopyWords(out, window_ + windowAt, length);
+                out += length;
+            } else {
+                // Reaching before this call, or near the end of the read: an
+                // exact copy, and a match longer than the room goes on in the
+                // copy state.
+                const std::uint32_t n = length < room ? length : room;
+                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(n));
+                out += n;
+                if (n < length) {
+                    copyLength_ = length - n;
+                    copySource_ = static_cast<std::int32_t>(
+                        (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
+                        kWindowMask);
+                    currentRef_ = RefAfterCode(distanceRef_, distanceBits);
+                    state_ = Copy;
                     break;
                 }
-                refill();
-                e = literals[bits & literalMask];
-                continue;
             }
-        } else if (FastKind(e) == kFastEnd) {
-            currentRef_ = RefAfterCode(literalRef_, bits);
-            peek(FastPeek(e));
-            consume(FastLength(e));
-            endOfBlock = true;
-            break;
+            if (out == outEnd || in > lastRefill) {
+                break;
+            }
+            refill();
+            e = literals[bits & literalMask];
+            continue;
         }
-        bits = startBits;
-        bitsLeft = startLeft;
-        in = startIn;
-        ahead = startAhead;
+        if (FastKind(e) == kFastEnd) {
+            currentRef_ = RefAfterCode(literalRef_, bits);
+            consume(FastLength(e));
+            peekPast(FastRest(e));
+            pending = 0;
+            endOfBlock = true;
+        }
         break;
     }
 
@@ -1037,9 +1092,8 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
     // bits consumed: extra bits are not peeked) and keep the rest of its
     // bytes' bits.
     const std::ptrdiff_t pos = position();
-    std::ptrdiff_t furthest = (in - view) * 8 + ahead;
-    if (furthest < pos) {
-        furthest = pos;
+    if (furthest < pos + static_cast<std::ptrdiff_t>(pending)) {
+        furthest = pos + static_cast<std::ptrdiff_t>(pending);
     }
     const std::ptrdiff_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
     if (taken > 0) {
