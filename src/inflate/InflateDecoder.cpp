@@ -824,6 +824,7 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
 namespace {
 
 constexpr int kRefillBytes = 8;
+constexpr int kMaxView = 1 << 24;
 constexpr std::uint32_t kRefillFloor = 56;
 static_assert(15 + 5 + 15 + 13 <= kRefillFloor, "one refill covers a whole length/distance pair");
 static_assert(15 + 15 <= kRefillFloor, "one refill covers two literals");
@@ -925,9 +926,14 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
         return produced;
     }
     const std::uint8_t* view;
-    const int viewSize = input_->PeekSource(&view);
+    int viewSize = input_->PeekSource(&view);
     if (viewSize < kRefillBytes) {
         return produced;
+    }
+    // Bit positions within the view must fit a 32-bit ptrdiff_t; a longer
+    // view is worked through in pieces, the state machine coming back here.
+    if (viewSize > kMaxView) {
+        viewSize = kMaxView;
     }
     const std::uint8_t* in = view;
     const std::uint8_t* const lastRefill = view + (viewSize - kRefillBytes);
