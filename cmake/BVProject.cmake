@@ -1,23 +1,29 @@
 # Project-wide helpers: the per-deliverable values, warnings, sanitizers and
 # the one function that registers every test.
 
-# The subsystem folders, lower layers first: each links only what sits before it.
-set(BV_SUBSYSTEMS platform text file diag inflate crypt values bitmap shell)
+# The subsystem folders in link order: each folder's libraries link only
+# libraries of folders before it, with one exception. text/ holds two layers,
+# bv_text (text records) below the files and bv_vmstring (the text value)
+# beside them: bv_file links bv_vmstring, which links bv_values, which links
+# bv_file back. BVFile's fixed slot table makes VMStrings, and the value
+# classes' fixed slot table loads and saves through a BVFile.
+# docs/architecture.md draws the map.
+set(BV_SUBSYSTEMS platform crypt text file values diag inflate bitmap shell)
 
-# bv_add_folders(name...) adds each named subfolder that has a CMakeLists.txt,
-# in the order given; with no names, every such subfolder.
+# bv_add_folders(name...) adds the named subfolders in the order given; with
+# no names, every subfolder that has a CMakeLists.txt, in name order.
 function(bv_add_folders)
   set(names ${ARGN})
   if(NOT names)
-    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-         ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    list(SORT children)
-    set(names ${children})
+    file(GLOB lists RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+    list(SORT lists)
+    foreach(lists_entry ${lists})
+      get_filename_component(dir ${lists_entry} DIRECTORY)
+      list(APPEND names ${dir})
+    endforeach()
   endif()
   foreach(dir ${names})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
-    endif()
+    add_subdirectory(${dir})
   endforeach()
 endfunction()
 

@@ -7,8 +7,8 @@
 //
 // Input: byte 0 seeds the read sizes and the view sizes, the rest is a raw
 // DEFLATE stream.
-#include "diag/BVLog.h"
 #include "inflate/InflateDecoder.h"
+#include "support/BVLogCapture.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include "inflate/BVInflate.h"
 #include "inflate/InflateBlock.h"
 #include "platform/Win32.h"
+#include "support/ContainerWriter.h"
 
 #include <zlib.h>
 
@@ -37,12 +38,6 @@ std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size, in
     return out;
 }
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
@@ -56,13 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const std::uint8_t* data = input + 3;
     const std::size_t n = size - 3;
 
-    std::vector<std::uint8_t> container = {0x41, 0xFA, 0, 0};
-    Put32(container, static_cast<std::uint32_t>(n));
-    Put32(container, 0);
-    Put32(container,
-          static_cast<std::uint32_t>(crc32(crc32(0, nullptr, 0), data, static_cast<uInt>(n))));
-    const std::vector<std::uint8_t> stream = Deflate(data, n, level, strategy, memLevel);
-    container.insert(container.end(), stream.begin(), stream.end());
+    const std::vector<std::uint8_t> container = container_writer::DeflatedContainer(
+        static_cast<std::uint32_t>(n),
+        static_cast<std::uint32_t>(crc32(crc32(0, nullptr, 0), data, static_cast<uInt>(n))),
+        Deflate(data, n, level, strategy, memLevel));
 
     int outSize = 0;
     void* block = InflateBlock(container.data(), static_cast<int>(container.size()), &outSize);

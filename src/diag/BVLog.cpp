@@ -2,6 +2,7 @@
 
 #include "diag/BVWin32Semaphore.h"
 #include "file/BVWin32File.h"
+#include "text/TextBytes.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -20,10 +21,6 @@ BVLog theLog;
 // Registered only once the log is whole: the runtime then runs the exit
 // routine before the log's own destructor, not after it.
 [[maybe_unused]] const int exitRoutineRegistered = std::atexit(BVLog::RunExitRoutine);
-
-bool IsLeadByte(std::uint8_t ch) {
-    return (ch >= 0x81 && ch <= 0x9F) || (ch >= 0xE0 && ch <= 0xFC);
-}
 
 bool SameSecond(const SYSTEMTIME& a, const SYSTEMTIME& b) {
     return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
@@ -141,7 +138,7 @@ bool BVLog::WriteOut() {
         return false;
     int runStart = 0;
     for (int i = 0; i < fill; ++i) {
-        if (IsLeadByte(buffer[i])) {
+        if (textbytes::IsLead(buffer[i])) {
             ++i; // the trail byte belongs to the run as it is
         } else if (buffer[i] == '\n') {
             if (!file->Write(buffer, runStart, i - runStart) || !file->Write("\r\n", 0, 2))

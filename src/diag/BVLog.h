@@ -13,24 +13,16 @@
 //
 // Switching it on in tests
 // ------------------------
-// The simplest way is BVLogCapture (below): while one exists, the log writes
-// unbuffered and without stamps into a temporary file of its own, and
-// Bytes() returns exactly what reached the file:
-//
-//     BVLogCapture log;
-//     RunTheDecoderOn(badStream);
-//     EXPECT_EQ(log.Bytes(), "[BVInflate] \x83\x66...\r\n");
-//
-// For the log's own tests, EnableForTest takes every setting, and the clock
-// and the lock can be replaced. These calls are for one thread at a time,
-// before any other thread logs; nothing in the product calls them.
+// The tests' BVLogCapture (tests/support/) is built on EnableForTest, which
+// takes every setting; for the log's own tests the clock and the lock can be
+// replaced as well. These calls are for one thread at a time, before any
+// other thread logs; nothing in the product calls them.
 #pragma once
 
 #include "platform/Win32.h"
 #include "text/BVString.h"
 
 #include <cstdint>
-#include <string>
 
 class BVSemaphore;
 
@@ -96,21 +88,4 @@ class BVLog {
     std::uint8_t buffer[kBufferSize];
     BVSemaphore* lock;
     Clock clock = nullptr;
-};
-
-// Test-only: the log switched on into a temporary file for the life of the
-// object (unbuffered, no stamps, no indentation); see above.
-class BVLogCapture {
-  public:
-    BVLogCapture();
-    ~BVLogCapture(); // switches the log off and removes the file
-    BVLogCapture(const BVLogCapture&) = delete;
-    BVLogCapture& operator=(const BVLogCapture&) = delete;
-
-    std::string Bytes() const; // everything written so far
-    void Clear();              // forgets what was written so far
-    const std::string& Path() const { return path; }
-
-  private:
-    std::string path;
 };

@@ -1,5 +1,6 @@
 #include "file/BVFile.h"
 
+#include "text/TextBytes.h"
 #include "text/VMString.h"
 
 #include <algorithm>
@@ -45,10 +46,6 @@ template <class T> bool WriteValue(BVFile& file, T value) {
     for (std::size_t i = 0; i < sizeof(T); ++i)
         bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
     return file.Write(bytes, 0, static_cast<int>(sizeof(T)));
-}
-
-bool IsLeadByte(unsigned char ch) {
-    return (ch >= 0x81 && ch <= 0x9F) || (ch >= 0xE0 && ch <= 0xFC);
 }
 
 // Length of a zero-terminated text, or -1 when it does not fit one Write.
@@ -455,7 +452,7 @@ bool BVFile::WriteText(const char* s, int offset) {
         return false;
     while (left > 0) {
         const unsigned char ch = static_cast<unsigned char>(*p);
-        if (IsLeadByte(ch)) {
+        if (textbytes::IsLead(ch)) {
             // The trail byte goes out unexamined (it may be 0x0A); a lead byte
             // in the last place takes the terminating zero with it.
             if (!Write(p, 0, 2))

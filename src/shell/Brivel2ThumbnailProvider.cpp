@@ -62,8 +62,14 @@ STDMETHODIMP Brivel2ThumbnailProvider::GetThumbnail(UINT cx, HBITMAP* bitmapOut,
 
     const int w = preview->ArrayWidth(), h = preview->ArrayHeight();
     const int longest = w > h ? w : h;
+    // One unsigned comparison accepts exactly 1..256: a side of 0 wraps round
+    // to the largest unsigned value, and so does any negative side.
     if (static_cast<std::uint32_t>(longest) - 1 > kMaxPreviewSide - 1)
         return S_FALSE;
+    // Asking for the pixel array is what expands a packed bitmap, and it is
+    // asked for here, before any DIB section exists. The loader only makes
+    // plain bitmaps, for which this just returns the array; the scaler asks
+    // again for itself, so the answer is not needed here.
     preview->Pixels();
 
     // cx is taken as signed. A size that cannot be a bitmap ends as a failed

@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-// {6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}
+// The one place the provider's class identifier is written down; its registry
+// text is derived below, and a test checks the copies in the installer source.
 inline constexpr CLSID kProviderClsid = {
     0x6B1D2E40, 0x7A35, 0x4C8E, {0x9F, 0x21, 0x3D, 0x5A, 0x7C, 0x0B, 0x9E, 0x14}};
 inline constexpr IID kIidUnknown = {
@@ -21,3 +22,35 @@ inline constexpr IID kIidInitializeWithStream = {
 inline bool SameGuid(const GUID& a, const GUID& b) {
     return memcmp(&a, &b, sizeof(GUID)) == 0;
 }
+
+// A GUID in registry form, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with
+// upper-case digits and a terminating null, made at compile time.
+struct GuidText {
+    wchar_t text[39];
+};
+
+inline constexpr GuidText ToGuidText(const GUID& g) {
+    GuidText out = {};
+    int at = 0;
+    auto hex = [&](unsigned long value, int digits) {
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+            out.text[at++] = L"0123456789ABCDEF"[(value >> shift) & 0xF];
+    };
+    out.text[at++] = L'{';
+    hex(g.Data1, 8);
+    out.text[at++] = L'-';
+    hex(g.Data2, 4);
+    out.text[at++] = L'-';
+    hex(g.Data3, 4);
+    out.text[at++] = L'-';
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2)
+            out.text[at++] = L'-';
+        hex(g.Data4[i], 2);
+    }
+    out.text[at++] = L'}';
+    out.text[at] = L'\0';
+    return out;
+}
+
+inline constexpr GuidText kProviderClsidText = ToGuidText(kProviderClsid);

@@ -1,4 +1,5 @@
-// Byte classes shared by the VMString families: Shift-JIS lead bytes and the
+// Byte classes of the framework's narrow text, the one definition for the text
+// values, the files' text lines and the log: Shift-JIS lead bytes, and the
 // ASCII-only case folding that every case-insensitive operation uses.
 #pragma once
 

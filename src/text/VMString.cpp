@@ -1,14 +1,11 @@
 #include "text/VMString.h"
 
+#include "text/TextBytes.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-bool IsLeadByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 std::size_t Bytes(int count) {
     return static_cast<std::size_t>(count);
@@ -400,10 +397,11 @@ void VMString::CopyTo(char* dst, int size) const {
     if (length >= size && n > 0) {
         // Characters are found from the start: a lead byte takes the byte
         // after it whatever that is.
+        const auto* t = reinterpret_cast<const std::uint8_t*>(textStart);
         int i = 0;
         while (i < n - 1)
-            i += IsLeadByte(textStart[i]) ? 2 : 1;
-        if (i == n - 1 && IsLeadByte(textStart[i]))
+            i += textbytes::IsLead(t[i]) ? 2 : 1;
+        if (i == n - 1 && textbytes::IsLead(t[i]))
             --n;
     }
     std::memcpy(dst, textStart, Bytes(n));

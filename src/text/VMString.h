@@ -15,8 +15,7 @@
 //
 // The 187 virtual slots are part of the interface: their order below is fixed
 // (slot numbers in the comments) and pinned by a test. Do not insert, remove
-// or reorder virtual members. Slots still marked "pending" hold placeholders
-// (VMStringPending.cpp) until their family is built.
+// or reorder virtual members.
 //
 // Positions, counts and lengths are int32 byte counts relative to the start of
 // the text; -1 means "not found". Integers in the text are little-endian. A
@@ -25,7 +24,7 @@
 #pragma once
 
 #include "text/TextBuffer.h"
-#include "text/VMValue.h"
+#include "values/VMValue.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -99,7 +98,7 @@ class VMString : public VMValue {
     virtual void PutUInt32(int i, std::uint32_t value);                            // 64: grows
     virtual void CopyTo(char* dst, int size) const; // 65: never splits a character
 
-    // --- formatting and editing (slots 66-107), pending -------------------
+    // --- formatting and editing (slots 66-107) ---------------------------
     virtual void FormatV(const char* format, va_list args);                                // 66
     virtual void Format(const char* format, ...);                                          // 67
     virtual void AppendBytes(const std::uint8_t* src, int count, int srcOffset);           // 68
@@ -146,7 +145,7 @@ class VMString : public VMValue {
     virtual void ReplaceLineCString(int line, const char* text);   // 106
     virtual void ReplaceLineText(int line, const VMString* other); // 107
 
-    // --- substrings, trimming, case, escapes, splitting (108-127), pending -
+    // --- substrings, trimming, case, escapes, splitting (108-127) --------
     virtual void Unescape();                                              // 108
     virtual void UnescapeQuotes();                                        // 109
     virtual void MakeLower();                                             // 110
@@ -168,7 +167,7 @@ class VMString : public VMValue {
     virtual void TrimWhitespace();                                        // 126
     virtual int Split(TextList* list, int separator) const;               // 127
 
-    // --- comparison and search (128-167), pending ------------------------
+    // --- comparison and search (128-167) ---------------------------------
     virtual int Find(int ch, int from) const;                                              // 128
     virtual int FindOneOf(const char* set, int from) const;                                // 129
     virtual int ReverseFind(int ch, int upTo) const;                                       // 130
@@ -217,7 +216,7 @@ class VMString : public VMValue {
                                       int from) const;      // 166
     virtual int LocateLine(int* lineStart, int line) const; // 167
 
-    // --- number parsing, path parts, hashing (168-184), pending ----------
+    // --- number parsing, path parts, hashing (168-184) -------------------
     virtual std::int8_t ToInt8(std::int8_t defaultValue, int* error, bool allowFloat);    // 168
     virtual std::uint8_t ToUInt8(std::uint8_t defaultValue, int* error, bool allowFloat); // 169
     virtual std::int16_t ToInt16(std::int16_t defaultValue, int* error, bool allowFloat); // 170

@@ -222,6 +222,8 @@ template <class T, class ARG> class VMArrayBase {
     // Runs op(element) over each of other's elements; false at the first
     // failure. An array cannot be inserted into itself element by element.
     template <class Op> bool ForEachOf(const VMArrayBase* other, Op op);
+    // Moves *index past the element just handled when it was inserted there.
+    void AdvanceAfterInsertion(int* index, int at, int countBefore) const;
     // Selection sort of from .. to (to < 0: the last element); comesFirst(i, c)
     // tells that element i is strictly better placed than the current choice c.
     template <class ComesFirst> void SelectionSort(int from, int to, ComesFirst comesFirst);

@@ -397,6 +397,16 @@ bool VMArrayBase<T, ARG>::ForEachOf(const VMArrayBase* other, Op op) {
     return true;
 }
 
+// The next element of an insert-all goes after the previous one only when
+// that one was inserted at the insertion index (the count grew). An equal
+// element found, or replaced, there leaves the index where it was, so the
+// next element goes before it.
+template <class T, class ARG>
+void VMArrayBase<T, ARG>::AdvanceAfterInsertion(int* index, int at, int countBefore) const {
+    if (at == *index && count > countBefore)
+        ++*index;
+}
+
 template <class T, class ARG>
 bool VMArrayBase<T, ARG>::InsertAllSorted(const VMArrayBase* other, bool ascending, KeyFunc f,
                                           void* ud) {
@@ -428,9 +438,9 @@ template <class T, class ARG>
 bool VMArrayBase<T, ARG>::InsertAllIfAbsent(int index, const VMArrayBase* other, EqualFunc equal,
                                             void* userData) {
     return ForEachOf(other, [&](const T* e) {
+        const int before = count;
         const int at = InsertIfAbsent(index, e, 1, equal, userData);
-        if (at == index)
-            ++index;
+        AdvanceAfterInsertion(&index, at, before);
         return at >= 0;
     });
 }
@@ -445,9 +455,9 @@ template <class T, class ARG>
 bool VMArrayBase<T, ARG>::InsertAllOrReplace(int index, const VMArrayBase* other, EqualFunc equal,
                                              void* userData) {
     return ForEachOf(other, [&](const T* e) {
+        const int before = count;
         const int at = InsertOrReplace(index, e, 1, equal, userData);
-        if (at == index)
-            ++index;
+        AdvanceAfterInsertion(&index, at, before);
         return at >= 0;
     });
 }

@@ -3,7 +3,7 @@
 #include "file/BVMemoryFile.h"
 #include "inflate/BVInflate.h"
 #include "platform/Win32.h"
-#include "values/SlotPin.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 #include "diag/BVLog.h"
+#include "support/BVLogCapture.h"
 
 #include "diag/BVWin32Semaphore.h"
-#include "platform/TestTempDir.h"
+#include "support/TestTempDir.h"
 #ifndef _WIN32
 #include "platform/Win32TestDouble.h"
 #endif

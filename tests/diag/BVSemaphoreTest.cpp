@@ -1,6 +1,6 @@
 #include "diag/BVWin32Semaphore.h"
 
-#include "text/VtableEntry.h"
+#include "support/VtableEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "file/BVWin32StreamFile.h"
 #endif
 
-#include "text/VtableEntry.h"
+#include "support/VtableEntry.h"
 
 #include <gtest/gtest.h>
 

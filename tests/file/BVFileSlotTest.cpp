@@ -10,7 +10,7 @@
 // new virtual lands in entry 86, leaves exactly entries 0 and 1 for the
 // destructor: nothing can hide before slot 1 or after slot 84.
 #include "file/BVFile.h"
-#include "text/VtableEntry.h"
+#include "support/VtableEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The buffered core: Read, Write, CopyTo, WriteFrom and Close over a
 // transport that can deliver in pieces, end early or fail.
 #include "file/BVFile.h"
+#include "support/VectorFile.h"
 #include "text/VMString.h"
-#include "VectorFile.h"
 
 #include <gtest/gtest.h>
 

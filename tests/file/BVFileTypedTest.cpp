@@ -1,7 +1,7 @@
 // Typed, string, block and text members: encodings on file, and what each
 // gives back when the bytes are not all there.
-#include "VectorFile.h"
 #include "file/BVFile.h"
+#include "support/VectorFile.h"
 
 #include <gtest/gtest.h>
 

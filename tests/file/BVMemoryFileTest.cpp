@@ -1,6 +1,6 @@
 #include "file/BVMemoryFile.h"
 
-#include "platform/TestTempDir.h"
+#include "support/TestTempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "file/BVWin32File.h"
 
-#include "platform/TestTempDir.h"
+#include "support/TestTempDir.h"
 #ifndef _WIN32
 #include "platform/Win32TestDouble.h"
 #endif

@@ -2,7 +2,7 @@
 // own streams (Windows builds, run under Wine).
 #include "file/BVWin32StreamFile.h"
 
-#include "platform/TestTempDir.h"
+#include "support/TestTempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,8 @@
 
 #include "DeflateTestSupport.h"
 
-#include "../file/VectorFile.h"
+#include "support/ContainerWriter.h"
+#include "support/VectorFile.h"
 
 #include <cstdint>
 
@@ -35,7 +36,7 @@ class ContainerFile : public VectorFile {
 };
 
 struct ContainerSpec {
-    std::uint16_t magic = 0xFA41;
+    std::uint16_t magic = BVInflate::kMagic;
     std::uint16_t flags = 0;
     std::uint32_t expanded = 0;
     std::uint32_t word8 = 0x5EED5EED;

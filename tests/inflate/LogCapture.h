@@ -1,7 +1,7 @@
 // The process log switched on for a test, read back as lines.
 #pragma once
 
-#include "diag/BVLog.h"
+#include "support/BVLogCapture.h"
 
 #include <string>
 #include <vector>

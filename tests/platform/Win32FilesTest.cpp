@@ -3,7 +3,7 @@
 // keeps the stand-in honest.
 #include "platform/Win32.h"
 
-#include "platform/TestTempDir.h"
+#include "support/TestTempDir.h"
 #ifndef _WIN32
 #include "platform/Win32TestDouble.h"
 #endif

@@ -2,6 +2,7 @@
 // exports as a client process sees them.
 #include "bv_config.h"
 #include "shell/Guids.h"
+#include "support/DllUnderTest.h"
 
 #include <gtest/gtest.h>
 #include <propsys.h>
@@ -9,24 +10,20 @@
 
 namespace {
 
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
-
-// GetProcAddress returns a generic function pointer; going through void* is
-// the sanctioned way to give it its real type.
-template <typename Fn> Fn Export(HMODULE dll, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
+using dll_under_test::CanUnloadNowFn;
+using dll_under_test::GetClassObjectFn;
 
 void* const kSentinel = reinterpret_cast<void*>(static_cast<uintptr_t>(0xCAFECAFE));
 
 class ComServer : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        dll_ = LoadLibraryA(BV_DLL_NAME ".dll");
-        ASSERT_NE(dll_, nullptr) << "cannot load " BV_DLL_NAME ".dll, error " << GetLastError();
-        getClassObject_ = Export<GetClassObjectFn>(dll_, "DllGetClassObject");
-        canUnloadNow_ = Export<CanUnloadNowFn>(dll_, "DllCanUnloadNow");
+        dll_under_test::Dll dll;
+        ASSERT_TRUE(dll.Load()) << "cannot load " BV_DLL_NAME ".dll and its exports, error "
+                                << GetLastError();
+        dll_ = dll.module;
+        getClassObject_ = dll.getClassObject;
+        canUnloadNow_ = dll.canUnloadNow;
     }
 
     void SetUp() override {

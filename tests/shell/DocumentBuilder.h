@@ -5,6 +5,8 @@
 // blocks, which is enough to drive the real decoder end to end.
 #pragma once
 
+#include "support/ContainerWriter.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -22,10 +24,7 @@ struct Header {
     std::int32_t word5 = 1;
 };
 
-inline void PutU32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
+using container_writer::PutU32;
 
 // The document's bytes as the decompressor delivers them.
 inline Bytes Document(const Header& h, std::int32_t previewWidth, std::int32_t previewHeight,
@@ -43,16 +42,6 @@ inline Bytes Document(const Header& h, std::int32_t previewWidth, std::int32_t p
     for (std::uint32_t p : pixels)
         PutU32(out, p);
     return out;
-}
-
-inline std::uint32_t Crc32(const Bytes& data) {
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (std::uint8_t b : data) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
 }
 
 // LSB-first bit writer, as DEFLATE packs its fields.
@@ -114,23 +103,20 @@ enum class Container { Plain, Stored, Fixed, StoredBlocks };
 
 // Wraps document bytes in the container form asked for.
 inline Bytes Wrap(const Bytes& document, Container form) {
-    if (form == Container::Plain)
+    const std::uint32_t crc = container_writer::ReferenceCrc32(document);
+    switch (form) {
+    case Container::Plain:
         return document;
-    Bytes out = {0x41, 0xFA};
-    const bool stored = form == Container::Stored;
-    out.push_back(stored ? 2 : 0);
-    out.push_back(0);
-    PutU32(out, static_cast<std::uint32_t>(document.size()));
-    if (stored) {
-        PutU32(out, Crc32(document)); // the CRC sits at offset 8 in a stored container
-        out.insert(out.end(), document.begin(), document.end());
-        return out;
+    case Container::Stored:
+        return container_writer::StoredContainer(document, crc);
+    case Container::Fixed:
+        return container_writer::DeflatedContainer(static_cast<std::uint32_t>(document.size()), crc,
+                                                   DeflateFixed(document));
+    case Container::StoredBlocks:
+        break;
     }
-    PutU32(out, 0);
-    PutU32(out, Crc32(document));
-    Bytes payload = form == Container::Fixed ? DeflateFixed(document) : DeflateStored(document);
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
+    return container_writer::DeflatedContainer(static_cast<std::uint32_t>(document.size()), crc,
+                                               DeflateStored(document));
 }
 
 } // namespace testdoc

@@ -3,6 +3,7 @@
 #include "bv_config.h"
 #include "shell/DocumentBuilder.h"
 #include "shell/Guids.h"
+#include "support/DllUnderTest.h"
 
 #include <gtest/gtest.h>
 #include <propsys.h>
@@ -16,12 +17,6 @@ namespace {
 using testdoc::Bytes;
 using testdoc::Container;
 using testdoc::Header;
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
-
-template <typename Fn> Fn Export(HMODULE dll, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
 
 ULONG RefCount(IUnknown* object) {
     object->AddRef();
@@ -31,13 +26,11 @@ ULONG RefCount(IUnknown* object) {
 class DocumentLoading : public testing::Test {
   protected:
     void SetUp() override {
-        dll_ = LoadLibraryA(BV_DLL_NAME ".dll");
-        ASSERT_NE(dll_, nullptr);
-        auto getClassObject = Export<GetClassObjectFn>(dll_, "DllGetClassObject");
+        ASSERT_TRUE(dll_.Load());
         IClassFactory* factory = nullptr;
-        ASSERT_EQ(
-            getClassObject(kProviderClsid, kIidClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
+        ASSERT_EQ(dll_.getClassObject(kProviderClsid, kIidClassFactory,
+                                      reinterpret_cast<void**>(&factory)),
+                  S_OK);
         ASSERT_EQ(factory->CreateInstance(nullptr, kIidInitializeWithStream,
                                           reinterpret_cast<void**>(&init_)),
                   S_OK);
@@ -52,8 +45,10 @@ class DocumentLoading : public testing::Test {
         if (init_) {
             EXPECT_EQ(init_->Release(), 0u);
         }
-        EXPECT_EQ(Export<CanUnloadNowFn>(dll_, "DllCanUnloadNow")(), S_OK);
-        FreeLibrary(dll_);
+        if (dll_.canUnloadNow != nullptr) {
+            EXPECT_EQ(dll_.canUnloadNow(), S_OK);
+        }
+        dll_.Free();
     }
 
     // Initialize over an in-memory stream; the stream's references must be
@@ -86,7 +81,7 @@ class DocumentLoading : public testing::Test {
         return pixels;
     }
 
-    HMODULE dll_ = nullptr;
+    dll_under_test::Dll dll_;
     IInitializeWithStream* init_ = nullptr;
     IThumbnailProvider* thumbs_ = nullptr;
 };

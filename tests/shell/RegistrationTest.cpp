@@ -1,8 +1,11 @@
 // Self-registration, through the DLL's exports and through the platform's
 // regsvr32, read back from the registry of the test's Wine prefix.
 #include "bv_config.h"
+#include "shell/Guids.h"
+#include "support/DllUnderTest.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <shlwapi.h>
 #include <windows.h>
 
@@ -11,14 +14,12 @@
 
 namespace {
 
-const std::wstring kClsid = L"{6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}";
+const std::wstring kClsid = kProviderClsidText.text;
 const std::wstring kClassKey = L"CLSID\\" + kClsid;
 const std::wstring kServerKey = kClassKey + L"\\InprocServer32";
 const wchar_t* const kHandlerIids[] = {L"{E357FCCD-A995-4576-B01F-234630154E96}",
                                        L"{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}"};
 const wchar_t* const kExtensions[] = {L".bvi", L".bb2"};
-
-using ExportFn = HRESULT(STDAPICALLTYPE*)();
 
 struct Value {
     bool found = false;
@@ -108,14 +109,21 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
     return code;
 }
 
+// The registry text is made at compile time from the identifier; the
+// platform's own conversion must agree with it.
+TEST(Registration, GuidTextMatchesThePlatformsSpelling) {
+    for (const GUID* guid : {&kProviderClsid, &kIidThumbnailProvider, &kIidClassFactory}) {
+        wchar_t platform[64] = L"";
+        ASSERT_EQ(StringFromGUID2(*guid, platform, 64), 39);
+        EXPECT_STREQ(ToGuidText(*guid).text, platform);
+    }
+}
+
 TEST(Registration, ExportsWriteAndRemoveTheSevenValues) {
-    HMODULE dll = LoadLibraryW(DllPath().c_str());
-    ASSERT_NE(dll, nullptr);
-    auto reg = reinterpret_cast<ExportFn>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
-    auto unreg = reinterpret_cast<ExportFn>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
-    ASSERT_TRUE(reg && unreg);
+    dll_under_test::Dll dll;
+    ASSERT_TRUE(dll.Load(DllPath().c_str()));
+    const auto reg = dll.registerServer;
+    const auto unreg = dll.unregisterServer;
 
     EXPECT_EQ(unreg(), S_OK) << "unregistering when nothing is registered";
     EXPECT_EQ(reg(), S_OK);
@@ -132,7 +140,7 @@ TEST(Registration, ExportsWriteAndRemoveTheSevenValues) {
     ExpectUnregistered();
     EXPECT_TRUE(KeyExists(L".bvi\\shellex\\Unrelated"));
     SHDeleteKeyW(HKEY_CLASSES_ROOT, L".bvi\\shellex\\Unrelated");
-    FreeLibrary(dll);
+    dll.Free();
 }
 
 TEST(Registration, Regsvr32RegistersAndUnregisters) {

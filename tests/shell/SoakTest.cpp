@@ -3,6 +3,7 @@
 #include "bv_config.h"
 #include "shell/DocumentBuilder.h"
 #include "shell/Guids.h"
+#include "support/DllUnderTest.h"
 
 #include <gtest/gtest.h>
 #include <propsys.h>
@@ -15,14 +16,9 @@
 
 namespace {
 
+using dll_under_test::GetClassObjectFn;
 using testdoc::Bytes;
 using testdoc::Container;
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
-
-template <typename Fn> Fn Export(HMODULE dll, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
 
 std::vector<Bytes> Documents() {
     std::vector<std::uint32_t> pixels(64 * 48);
@@ -31,13 +27,16 @@ std::vector<Bytes> Documents() {
     const Bytes good = testdoc::Document(testdoc::Header(), 64, 48, pixels);
     testdoc::Header badLevel;
     badLevel.level = 2;
+    Bytes badFlags; // the start of a container header whose flags make it none
+    container_writer::PutU16(badFlags, BVInflate::kMagic);
+    container_writer::PutU16(badFlags, 9);
     return {testdoc::Wrap(good, Container::Fixed),
             testdoc::Wrap(good, Container::Stored),
             good,
             Bytes(good.begin(), good.begin() + 40), // ends in the skipped bytes
             testdoc::Wrap(Bytes(good.begin(), good.begin() + 300), Container::Fixed),
             testdoc::Document(badLevel, 4, 4, std::vector<std::uint32_t>(16)),
-            Bytes{0x41, 0xFA, 0x09, 0x00}}; // a container header with bad flags
+            badFlags};
 }
 
 // One Initialize and GetThumbnail cycle on a fresh provider; false when a
@@ -77,15 +76,16 @@ SIZE_T PrivateBytes() {
 class Soak : public testing::Test {
   protected:
     void SetUp() override {
-        dll_ = LoadLibraryA(BV_DLL_NAME ".dll");
-        ASSERT_NE(dll_, nullptr);
-        getClassObject_ = Export<GetClassObjectFn>(dll_, "DllGetClassObject");
+        ASSERT_TRUE(dll_.Load());
+        getClassObject_ = dll_.getClassObject;
     }
     void TearDown() override {
-        EXPECT_EQ(Export<CanUnloadNowFn>(dll_, "DllCanUnloadNow")(), S_OK);
-        FreeLibrary(dll_);
+        if (dll_.canUnloadNow != nullptr) {
+            EXPECT_EQ(dll_.canUnloadNow(), S_OK);
+        }
+        dll_.Free();
     }
-    HMODULE dll_ = nullptr;
+    dll_under_test::Dll dll_;
     GetClassObjectFn getClassObject_ = nullptr;
 };
 

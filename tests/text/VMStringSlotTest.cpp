@@ -5,7 +5,7 @@
 // before slot 1 or after slot 186.
 #include "text/VMString.h"
 
-#include "VtableEntry.h"
+#include "support/VtableEntry.h"
 
 #include <gtest/gtest.h>
 

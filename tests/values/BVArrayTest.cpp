@@ -1,6 +1,7 @@
 #include "values/BVArray.h"
 
-#include "SlotPin.h"
+#include "CountingHeap.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 
@@ -65,9 +66,20 @@ TEST(BVArray, RemoveAllReleasesTheRecord) {
 }
 
 TEST(BVArray, DestructionFreesTheBlock) {
-    // Leak checking (ASan) sees a block the destructor forgot.
-    IntArray a;
-    FillOwn(a, {4, 5, 6, 7});
+    const long before = counting_heap::LiveBlocks();
+    {
+        IntArray a;
+        FillOwn(a, {4, 5, 6, 7});
+        ASSERT_EQ(counting_heap::LiveBlocks(), before + 1) << "the block is the one block alive";
+    }
+    EXPECT_EQ(counting_heap::LiveBlocks(), before) << "the destructor left the block alive";
+
+    // Through the base class, as an owner that knows only BVArrayBase would.
+    IntBase* base = new IntArray;
+    FillOwn(*static_cast<IntArray*>(base), {1});
+    ASSERT_EQ(counting_heap::LiveBlocks(), before + 2);
+    delete base;
+    EXPECT_EQ(counting_heap::LiveBlocks(), before);
 }
 
 TEST(BVArray, ElementHooks) {

@@ -1,6 +1,6 @@
 #include "ArrayTestSupport.h"
-#include "SlotPin.h"
 #include "file/BVMemoryFile.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 
@@ -552,6 +552,41 @@ TEST(VMClassArray, IfAbsentAndOrReplace) {
     EXPECT_EQ(b.ElementAt(0)->tag, 77);
     EXPECT_FALSE(b.InsertAllIfAbsent(0, &b, nullptr, nullptr)) << "not into itself";
     EXPECT_TRUE(b.InsertAllIfAbsent(0, nullptr, nullptr, nullptr));
+}
+
+// An element found exactly at the insertion index was not inserted there, so
+// the next one still goes to that index, in front of it.
+TEST(VMClassArray, InsertAllAdvancesOnlyPastWhatItInserted) {
+    auto sameWidth = [](const VMBase* probe, const VMSize* element, void*) -> std::int32_t {
+        return static_cast<const VMSize*>(probe)->width == element->width ? 1 : 0;
+    };
+    using InsertAll = bool (SizeBase::*)(int, const SizeBase*, SizeBase::EqualFunc, void*);
+    const struct {
+        InsertAll insertAll;
+        const char* name;
+        std::vector<int> heights; // after the call; the equal element keeps or takes
+    } cases[] = {
+        {&SizeArray::InsertAllIfAbsent, "InsertAllIfAbsent", {10, 90, 20, 30}},
+        {&SizeArray::InsertAllOrReplace, "InsertAllOrReplace", {10, 90, 99, 30}},
+    };
+    for (const auto& c : cases) {
+        SizeArray a, more;
+        for (int w : {1, 2, 3}) {
+            const VMSize s(w, 10 * w);
+            a.Add(&s);
+        }
+        const VMSize two(2, 99), nine(9, 90);
+        more.Add(&two);
+        more.Add(&nine);
+        EXPECT_TRUE((a.*c.insertAll)(1, &more, sameWidth, nullptr)) << c.name;
+        std::vector<int> widths, heights;
+        for (int i = 0; i < a.GetCount(); ++i) {
+            widths.push_back(a.ElementAt(i)->width);
+            heights.push_back(a.ElementAt(i)->height);
+        }
+        EXPECT_EQ(widths, (std::vector<int>{1, 9, 2, 3})) << c.name;
+        EXPECT_EQ(heights, c.heights) << c.name;
+    }
 }
 
 // --- file -------------------------------------------------------------------------------

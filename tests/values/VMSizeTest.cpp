@@ -1,7 +1,7 @@
 #include "values/VMSize.h"
 
-#include "SlotPin.h"
 #include "file/BVMemoryFile.h"
+#include "support/SlotPin.h"
 
 #include <gtest/gtest.h>
 

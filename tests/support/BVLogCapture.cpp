@@ -1,3 +1,5 @@
+#include "support/BVLogCapture.h"
+
 #include "diag/BVLog.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "text/VMValue.h"
+#include "values/VMValue.h"
 
 bool VMValue::Reserved17() {
     return false;

@@ -3,7 +3,7 @@
 // slot k >= 1 sits in entry k + 1.
 #pragma once
 
-#include "text/VtableEntry.h"
+#include "support/VtableEntry.h"
 
 namespace slot_pin {
 
