@@ -548,9 +548,14 @@ struct FixedLengths {
 };
 constexpr FixedLengths kFixedLengths;
 
+// The widest fast root the builder takes.
+constexpr int kMaxFastRoot = 11;
+
 } // namespace
 
 void InflateDecoder::BuildFastTables(const std::int32_t* lengths, int nlit, int ndist) {
+    static_assert(kFastLiteralRoot <= kMaxFastRoot && kFastDistanceRoot <= kMaxFastRoot,
+                  "the builder's scratch covers the roots");
     fastFixed_ = false;
     fastReady_ =
         BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra, literalRef_,
@@ -566,14 +571,13 @@ void InflateDecoder::UseFixedFastTables() {
     }
 }
 
-// The canonical code of the n lengths, as the byte-at-a-time path's table
-// spec decodes it, into table: a root of rootBits index bits and sub-tables
-// after it. False for an over-subscribed code (whose overwritten slots only
-// that table reproduces) and for one that does not fit in capacity entries.
-bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
-                                    const std::uint16_t* base, const std::uint8_t* extra,
-                                    const TableRef& spec, int rootBits, std::uint32_t* table,
-                                    int capacity) {
+namespace {
+
+// The canonical codes of the n lengths, bit-reversed for lookup, into codes
+// (0 for a symbol without one). False for an over-subscribed code, whose
+// overwritten slots only the byte-at-a-time path's table reproduces;
+// *complete tells whether the code fills every slot.
+bool AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, bool* complete) {
     int count[16] = {};
     for (int i = 0; i < n; ++i) {
         ++count[lengths[i] & 15];
@@ -586,34 +590,40 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
             return false;
         }
     }
+    *complete = left == 0;
     std::uint32_t next[16] = {};
     for (int len = 2; len < 16; ++len) {
         next[len] = (next[len - 1] + static_cast<std::uint32_t>(count[len - 1])) * 2;
     }
-    const std::uint32_t rootSize = 1u << rootBits;
-    const std::uint32_t rootMask = rootSize - 1;
-    // A complete code fills every slot; only an incomplete one leaves holes.
-    const bool holes = left != 0;
-    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
-    for (std::uint32_t j = 0; holes && j < rootSize; ++j) {
-        table[j] = invalid;
-    }
-    // Codes in symbol order; the longest code under a root slot sizes its sub-table.
-    std::uint16_t codes[288];
-    std::uint8_t subBits[1 << kFastLiteralRoot];
-    std::memset(subBits, 0, rootSize);
     for (int sym = 0; sym < n; ++sym) {
         const int len = lengths[sym] & 15;
         codes[sym] = len == 0 ? 0
                               : static_cast<std::uint16_t>(
                                     ReverseBits(next[len]++, static_cast<std::uint32_t>(len)));
-        if (len > rootBits) {
-            std::uint8_t& bits = subBits[codes[sym] & rootMask];
-            bits = static_cast<std::uint8_t>(len - rootBits > bits ? len - rootBits : bits);
+    }
+    return true;
+}
+
+// Links every root slot that codes longer than the root share to a sub-table
+// after the root, sized by the longest of them, in the order their first codes
+// come; with holes the slots start invalid. False when capacity is too small.
+bool LinkSubTables(const std::int32_t* lengths, int n, const std::uint16_t* codes, int rootBits,
+                   bool holes, std::uint32_t* table, int capacity) {
+    const std::uint32_t rootSize = 1u << rootBits;
+    const std::uint32_t rootMask = rootSize - 1;
+    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
+    for (std::uint32_t j = 0; holes && j < rootSize; ++j) {
+        table[j] = invalid;
+    }
+    std::uint8_t subBits[1 << kMaxFastRoot];
+    std::memset(subBits, 0, rootSize);
+    for (int sym = 0; sym < n; ++sym) {
+        const int len = lengths[sym] & 15;
+        std::uint8_t& bits = subBits[codes[sym] & rootMask];
+        if (len > rootBits && len - rootBits > bits) {
+            bits = static_cast<std::uint8_t>(len - rootBits);
         }
     }
-    // A sub-table for each root slot that long codes share, in the order
-    // their first codes come; a slot's size is cleared once it is placed.
     std::uint32_t used = rootSize;
     for (int sym = 0; sym < n; ++sym) {
         const std::uint32_t slot = codes[sym] & rootMask;
@@ -626,41 +636,67 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
         }
         table[slot] =
             FastEntry(kFastLink, used, static_cast<std::uint32_t>(rootBits), subBits[slot], 0);
-        subBits[slot] = 0;
+        subBits[slot] = 0; // placed
         for (std::uint32_t j = 0; holes && j < size; ++j) {
             table[used + j] = invalid;
         }
         used += size;
     }
+    return true;
+}
+
+// The fast entry of symbol sym, whose code rev has len bits, with how far past
+// it the byte-at-a-time path peeks: its root, and a sub-table's bits after it.
+std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int simpleLimit,
+                           const std::uint16_t* base, const std::uint8_t* extra,
+                           const TableRef& spec) {
     const std::uint32_t specMask = (1u << spec.rootBits) - 1;
+    const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
+    const std::uint32_t peek =
+        static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
+    const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
+    const std::uint32_t kind = IsLiteral(e.op)      ? kFastLiteral
+                               : IsBase(e.op)       ? kFastBase
+                               : IsEndOfBlock(e.op) ? kFastEnd
+                                                    : kFastInvalid;
+    return FastEntry(kind, e.value, len, OpCount(e.op), peek - len);
+}
+
+} // namespace
+
+// The canonical code of the n lengths, as the byte-at-a-time path's table
+// spec decodes it, into table: a root of rootBits index bits and sub-tables
+// after it. False for an over-subscribed code and for one that does not fit in
+// capacity entries.
+bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
+                                    const std::uint16_t* base, const std::uint8_t* extra,
+                                    const TableRef& spec, int rootBits, std::uint32_t* table,
+                                    int capacity) {
+    std::uint16_t codes[288];
+    bool complete = false;
+    if (!AssignCodes(lengths, n, codes, &complete) ||
+        !LinkSubTables(lengths, n, codes, rootBits, !complete, table, capacity)) {
+        return false;
+    }
+    const std::uint32_t rootSize = 1u << rootBits;
     for (int sym = 0; sym < n; ++sym) {
         const std::uint32_t len = static_cast<std::uint32_t>(lengths[sym] & 15);
         if (len == 0) {
             continue;
         }
-        // What the other path peeks at: its root, and a sub-table's bits after it.
         const std::uint32_t rev = codes[sym];
-        const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
-        const std::uint32_t peek =
-            static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
-        const std::uint32_t rest = peek - len; // a root or sub-table holds the whole code
-        const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
-        const std::uint32_t kind = IsLiteral(e.op)      ? kFastLiteral
-                                   : IsBase(e.op)       ? kFastBase
-                                   : IsEndOfBlock(e.op) ? kFastEnd
-                                                        : kFastInvalid;
-        const std::uint32_t entry = FastEntry(kind, e.value, len, OpCount(e.op), rest);
+        const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, spec);
         if (len <= static_cast<std::uint32_t>(rootBits)) {
             for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
                 table[j] = entry;
             }
             continue;
         }
-        const std::uint32_t link = table[rev & rootMask];
-        const std::uint32_t start = FastValue(link);
+        // A root or sub-table entry holds the whole code's length.
+        const std::uint32_t link = table[rev & (rootSize - 1)];
         const std::uint32_t size = 1u << FastCount(link);
         for (std::uint32_t j = rev >> rootBits; j < size; j += 1u << (len - rootBits)) {
-            table[start + j] = entry;
+            table[FastValue(link) + j] = entry;
         }
     }
     return true;
