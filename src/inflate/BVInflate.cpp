@@ -67,31 +67,10 @@ int BVInflate::Open(BVFile* file) {
     consumed_ = 0;
     compressed_ = false;
 
-    std::uint8_t header[kFixedHeaderSize + 2 * kFieldSize];
-    const int got = file->Read(header, 0, SmallerCount(kFixedHeaderSize, limit_));
-    if (got > 0) {
-        consumed_ += got;
-    }
-    if (got < kFixedHeaderSize) {
+    std::uint16_t flags = 0;
+    std::uint32_t expanded = 0;
+    if (!ReadHeader(&flags, &expanded)) {
         return PassThrough();
-    }
-    const std::uint16_t flags = static_cast<std::uint16_t>(header[2] | header[3] << 8);
-    if ((header[0] | header[1] << 8) != magic_ || flags >= kFlagLimit) {
-        return PassThrough();
-    }
-    const std::uint32_t expanded = LoadLittleEndian32(header + 4);
-    const bool encrypted = (flags & FlagEncrypted) != 0;
-    if ((flags & FlagStored) == 0 || encrypted) {
-        if (ReadHeaderField(header + kFixedHeaderSize) != kFieldSize) {
-            return PassThrough();
-        }
-        expectedCrc_ = LoadLittleEndian32(header + kFixedHeaderSize);
-        // The extra word of an enciphered container is read and not interpreted.
-        if (encrypted && ReadHeaderField(header + kFixedHeaderSize + kFieldSize) != kFieldSize) {
-            return PassThrough();
-        }
-    } else {
-        expectedCrc_ = LoadLittleEndian32(header + 8);
     }
     base_ = consumed_;
     limit_ -= consumed_;
@@ -100,14 +79,48 @@ int BVInflate::Open(BVFile* file) {
     compressed_ = true;
     consumed_ = 0;
     file->Seek(base_, 0);
+    return StartPayload(flags, name);
+}
 
+// Reads and checks the header fields the flags call for; false means the file
+// holds no container. Sets the expected CRC.
+bool BVInflate::ReadHeader(std::uint16_t* flags, std::uint32_t* expanded) {
+    std::uint8_t header[kFixedHeaderSize + 2 * kFieldSize];
+    const int got = file_->Read(header, 0, SmallerCount(kFixedHeaderSize, limit_));
+    if (got > 0) {
+        consumed_ += got;
+    }
+    if (got < kFixedHeaderSize) {
+        return false;
+    }
+    *flags = static_cast<std::uint16_t>(header[2] | header[3] << 8);
+    if ((header[0] | header[1] << 8) != magic_ || *flags >= kFlagLimit) {
+        return false;
+    }
+    *expanded = LoadLittleEndian32(header + 4);
+    const bool encrypted = (*flags & FlagEncrypted) != 0;
+    if ((*flags & FlagStored) != 0 && !encrypted) {
+        expectedCrc_ = LoadLittleEndian32(header + 8);
+        return true;
+    }
+    if (ReadHeaderField(header + kFixedHeaderSize) != kFieldSize) {
+        return false;
+    }
+    expectedCrc_ = LoadLittleEndian32(header + kFixedHeaderSize);
+    // The extra word of an enciphered container is read and not interpreted.
+    return !encrypted || ReadHeaderField(header + kFixedHeaderSize + kFieldSize) == kFieldSize;
+}
+
+// Takes the work area and readies the payload for reading; 1, or 0 after
+// releasing everything.
+int BVInflate::StartPayload(std::uint16_t flags, const char* name) {
     work_ = static_cast<std::uint8_t*>(GlobalAlloc(GMEM_ZEROINIT, bv_inflate::kWorkAreaSize));
     if (work_ == nullptr) {
         InflateLog(bv_inflate::kMsgNoWorkArea, name);
         Release();
         return 0;
     }
-    if (encrypted) {
+    if ((flags & FlagEncrypted) != 0) {
         // This system never deciphers a container.
         InflateLog(bv_inflate::kMsgPassword, name);
         Release();
@@ -244,10 +257,12 @@ int BVInflate::Read(void* buffer, int offset, int count) {
     if (static_cast<std::uint32_t>(produced) > expandedRemaining_) {
         produced = static_cast<int>(expandedRemaining_);
     }
-    if (out != nullptr) {
-        crc_ = bv_inflate::Crc32Update(crc_, out, static_cast<std::size_t>(produced));
-    } else {
+    if (out == nullptr) {
         crcValid_ = false;
+    } else if (crcValid_) {
+        // Once a skip has made the check impossible the register is never
+        // looked at again: no need to keep it up.
+        crc_ = bv_inflate::Crc32Update(crc_, out, static_cast<std::size_t>(produced));
     }
     expandedRemaining_ -= static_cast<std::uint32_t>(produced);
     return produced;

@@ -54,6 +54,8 @@ class BVInflate {
     };
 
     int ReadSource(void* dst, int count);
+    bool ReadHeader(std::uint16_t* flags, std::uint32_t* expanded);
+    int StartPayload(std::uint16_t flags, const char* name);
     int ReadHeaderField(std::uint8_t* dst);
     int PassThrough();
     void Release();

@@ -13,13 +13,44 @@ constexpr int kCodeLengthRoot = 7;
 constexpr int kLiteralRoot = 9;
 constexpr int kDistanceRoot = 6;
 constexpr int kLiteralSimpleLimit = 257; // literals 0..255 and the end of block
+// Skipped bytes are decoded through a scratch buffer of this size on the stack.
+constexpr int kSkipPiece = 4096;
 
-std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
-    std::uint32_t rev = 0;
-    for (std::uint32_t i = 0; i < bits; ++i) {
-        rev = (rev << 1) | ((code >> i) & 1);
+// Every byte with its bits in reverse order.
+struct ByteReversal {
+    std::uint8_t value[256];
+    constexpr ByteReversal() : value() {
+        for (int b = 0; b < 256; ++b) {
+            for (int i = 0; i < 8; ++i) {
+                value[b] = static_cast<std::uint8_t>(value[b] | ((b >> i) & 1) << (7 - i));
+            }
+        }
     }
-    return rev;
+};
+constexpr ByteReversal kByteReversal;
+
+// The low bits of code (1 to 16 of them) in reverse order.
+std::uint32_t ReverseBits(std::uint32_t code, std::uint32_t bits) {
+    const std::uint32_t reversed16 = static_cast<std::uint32_t>(kByteReversal.value[code & 0xFF])
+                                         << 8 |
+                                     kByteReversal.value[(code >> 8) & 0xFF];
+    return reversed16 >> (16 - bits);
+}
+
+// The entry of symbol sym with a code of len bits: below simpleLimit a
+// literal or the end of block, above it a base with its extra-bit count.
+HuffEntry MakeEntry(int sym, int len, int simpleLimit, const std::uint16_t* base,
+                    const std::uint8_t* extra) {
+    HuffEntry entry;
+    entry.bits = static_cast<std::uint32_t>(len);
+    if (sym < simpleLimit) {
+        entry.op = sym < 256 ? kOpLiteral : kOpEndOfBlock;
+        entry.value = static_cast<std::uint32_t>(sym);
+    } else {
+        entry.op = (extra[sym - simpleLimit] + kOpBase) & 0xFF;
+        entry.value = base[sym - simpleLimit];
+    }
+    return entry;
 }
 
 } // namespace
@@ -42,6 +73,8 @@ void InflateDecoder::Start(std::uint8_t* workArea, InflateInput* input, const ch
     bitBuffer_ = 0;
     pushBackPending_ = false;
     tableUsed_ = 0;
+    fastReady_ = false;
+    fastFixed_ = false;
 }
 
 void InflateDecoder::Stop() {
@@ -86,59 +119,130 @@ int InflateDecoder::Fail() {
     return -1;
 }
 
-void InflateDecoder::PutByte(std::uint8_t* buffer, int at, std::uint8_t b) {
-    window_[windowPos_] = b;
-    windowPos_ = (windowPos_ + 1) & kWindowMask;
-    if (buffer != nullptr) {
-        buffer[at] = b;
+int InflateDecoder::Decode(std::uint8_t* buffer, int count) {
+    if (count <= 0) {
+        return 0;
     }
+    if (buffer == nullptr) {
+        // Skipped bytes still become history: they pass through a scratch
+        // buffer, a piece at a time, exactly as reads of those sizes would.
+        std::uint8_t scratch[kSkipPiece];
+        int total = 0;
+        while (total < count) {
+            const int n = count - total < kSkipPiece ? count - total : kSkipPiece;
+            const int r = Decode(scratch, n);
+            if (r < 0) {
+                return -1;
+            }
+            total += r;
+            if (r < n) {
+                break;
+            }
+        }
+        return total;
+    }
+    const int produced = Run(buffer, count);
+    RefreshWindow(buffer, produced);
+    return state_ == Error || state_ == Idle ? -1 : produced;
 }
 
-int InflateDecoder::Decode(std::uint8_t* buffer, int count) {
+// The state machine. Returns what it produced; a failure leaves state Error.
+int InflateDecoder::Run(std::uint8_t* buffer, int count) {
     int produced = 0;
     while (produced < count) {
         switch (state_) {
         case Idle:
         case Error:
-            return -1;
         case Done:
-            // after the final block: the stream has nothing more
+            // Done: after the final block the stream has nothing more.
             return produced;
         case BlockHeader:
             // waiting for BFINAL, BTYPE and the block's own header
             if (!ReadBlockHeader()) {
-                return Fail();
+                Fail();
+                return produced;
             }
             break;
-        case Stored:
+        case Stored: {
             // waiting for the bytes of a stored block
-            produced = DecodeStored(buffer, produced, count);
-            if (produced < 0) {
-                return Fail();
+            const int r = DecodeStored(buffer, produced, count);
+            if (r < 0) {
+                Fail();
+                return produced;
             }
+            produced = r;
             break;
+        }
         case Codes:
             // waiting for a literal/length code (or the rest of one, through a link)
             produced = DecodeFast(buffer, produced, count);
-            if (produced < count && !DecodeCode(buffer, produced)) {
-                return Fail();
+            if (produced < count && state_ == Codes && !DecodeCode(buffer, produced)) {
+                Fail();
+                return produced;
             }
             break;
         case Distance:
             // waiting for the distance code and its extra bits of a match
-            if (!DecodeDistance()) {
-                return Fail();
+            if (!DecodeDistance(produced)) {
+                Fail();
+                return produced;
             }
             break;
         case Copy:
-            // copying a match out of the window
+            // copying a match out of the history
             produced = CopyMatch(buffer, produced, count);
             break;
         default:
-            return Fail();
+            Fail();
+            return produced;
         }
     }
     return produced;
+}
+
+// Brings the window up to date with the produced bytes: their last 32 KiB
+// land where a byte-by-byte writer would have put them.
+void InflateDecoder::RefreshWindow(const std::uint8_t* buffer, int produced) {
+    if (produced <= 0) {
+        return;
+    }
+    const std::uint32_t total = static_cast<std::uint32_t>(produced);
+    const std::uint32_t n = total < kWindowSize ? total : kWindowSize;
+    const std::uint32_t at = (static_cast<std::uint32_t>(windowPos_) + total - n) & kWindowMask;
+    const std::uint32_t first = n < kWindowSize - at ? n : kWindowSize - at;
+    const std::uint8_t* from = buffer + (total - n);
+    std::memcpy(window_ + at, from, first);
+    std::memcpy(window_, from + first, n - first);
+    windowPos_ =
+        static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) + total) & kWindowMask);
+}
+
+// Copies n bytes to buffer[at] from distance bytes back, exactly n and byte for
+// byte as RFC 1951 reads an overlapping match. What lies before the call comes
+// from the window, which still ends at windowPos_.
+void InflateDecoder::CopyFromHistory(std::uint8_t* buffer, int at, std::uint32_t distance,
+                                     int n) const {
+    std::uint8_t* dst = buffer + at;
+    std::uint32_t left = static_cast<std::uint32_t>(n);
+    const std::uint32_t here = static_cast<std::uint32_t>(at);
+    if (distance > here) {
+        const std::uint32_t back = distance - here;
+        const std::uint32_t fromWindow = left < back ? left : back;
+        const std::uint32_t src = (static_cast<std::uint32_t>(windowPos_) - back) & kWindowMask;
+        const std::uint32_t first = fromWindow < kWindowSize - src ? fromWindow : kWindowSize - src;
+        std::memcpy(dst, window_ + src, first);
+        std::memcpy(dst + first, window_, fromWindow - first);
+        dst += fromWindow;
+        left -= fromWindow;
+    }
+    const std::uint8_t* from = dst - distance;
+    if (distance >= left) {
+        std::memcpy(dst, from, left);
+        return;
+    }
+    for (std::uint32_t k = 0; k < left; ++k) {
+        dst[k] = from[k];
+    }
 }
 
 bool InflateDecoder::ReadBlockHeader() {
@@ -166,6 +270,7 @@ bool InflateDecoder::ReadBlockHeader() {
         literalRef_ = TableRef{kFixedLiteralRoot, kFixedLiteralTable, 0};
         distanceRef_ = TableRef{kFixedDistanceRoot, kFixedDistanceTable, 0};
         currentRef_ = literalRef_;
+        UseFixedFastTables();
         state_ = Codes;
         return true;
     case 2:
@@ -218,6 +323,7 @@ bool InflateDecoder::ReadDynamicHeader() {
     }
     distanceRef_ = TableRef{rootBits_, entries_, tableBase_};
     currentRef_ = literalRef_;
+    BuildFastTables(lengths_, nlit, ndist);
     return true;
 }
 
@@ -237,7 +343,7 @@ bool InflateDecoder::ReadCodeLengths(int total) {
             return false;
         }
         const HuffEntry entry = entries_[base + static_cast<int>(value_)];
-        if ((entry.op & 0x80) != 0) {
+        if (IsInvalidCodeLength(entry.op)) {
             InflateLog(kMsgBadCodeLengthCode, name_);
             return false;
         }
@@ -275,6 +381,44 @@ bool InflateDecoder::ReadCodeLengths(int total) {
 bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::uint16_t* base,
                                 const std::uint8_t* extra) {
     const std::int32_t* lengths = lengths_ + first;
+    const CodeCounts counts = CountLengths(lengths, n);
+    if (counts.minLen == 16) {
+        rootBits_ = 0;
+        tableBase_ = 0;
+        return true;
+    }
+    int root = requestedRoot_ < counts.minLen ? counts.minLen : requestedRoot_;
+    if (root > counts.maxLen) {
+        root = counts.maxLen;
+    }
+    const int symbols = SortSymbols(lengths, n, counts.minLen);
+    const int rootSize = 1 << root;
+    if (!ClaimEntries(rootSize, &tableBase_)) {
+        return false;
+    }
+    for (int k = 0; k < symbols; ++k) {
+        const int sym = sorted_[k];
+        const int len = lengths[sym] & 15;
+        const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
+                                              static_cast<std::uint32_t>(len));
+        const HuffEntry entry = MakeEntry(sym, len, simpleLimit, base, extra);
+        if (len > root) {
+            if (!PlaceLongCode(root, rev, len, entry)) {
+                return false;
+            }
+            continue;
+        }
+        for (int j = static_cast<int>(rev); j < rootSize; j += 1 << len) {
+            entries_[tableBase_ + j] = entry;
+        }
+    }
+    rootBits_ = root;
+    return true;
+}
+
+// Counts the codes of every length into count_ (length 0 counts as none) and
+// names the shortest and longest; minLen 16 means there is no code at all.
+InflateDecoder::CodeCounts InflateDecoder::CountLengths(const std::int32_t* lengths, int n) {
     for (int len = 0; len < 16; ++len) {
         count_[len] = 0;
     }
@@ -282,30 +426,26 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
         ++count_[lengths[i] & 15];
     }
     count_[0] = 0;
-    int minLen = 1;
-    while (minLen < 16 && count_[minLen] == 0) {
-        ++minLen;
+    CodeCounts c{1, 15};
+    while (c.minLen < 16 && count_[c.minLen] == 0) {
+        ++c.minLen;
     }
-    if (minLen == 16) {
-        rootBits_ = 0;
-        tableBase_ = 0;
-        return true;
+    while (c.maxLen > 0 && count_[c.maxLen] == 0) {
+        --c.maxLen;
     }
-    int maxLen = 15;
-    while (count_[maxLen] == 0) {
-        --maxLen;
-    }
-    int root = requestedRoot_ < minLen ? minLen : requestedRoot_;
-    if (root > maxLen) {
-        root = maxLen;
-    }
+    return c;
+}
 
+// The first canonical code of every length into nextCode_, and the symbols
+// with a code into sorted_, longest codes first and in symbol order within one
+// length (so that a sub-table is sized by the first code that reaches it).
+// Returns how many symbols have a code.
+int InflateDecoder::SortSymbols(const std::int32_t* lengths, int n, int minLen) {
     nextCode_[0] = 0;
     nextCode_[1] = 0;
     for (int len = 2; len < 16; ++len) {
         nextCode_[len] = (nextCode_[len - 1] + count_[len - 1]) * 2;
     }
-    // Longest codes first, symbol order within one length.
     offsets_[15] = 0;
     for (int len = 14; len >= 1; --len) {
         offsets_[len] = offsets_[len + 1] + count_[len + 1];
@@ -317,68 +457,248 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
             sorted_[offsets_[len]++] = sym;
         }
     }
-    const int symbols = offsets_[minLen];
+    return offsets_[minLen];
+}
 
-    const int rootSize = 1 << root;
-    if (tableUsed_ + rootSize > kTableEntries) {
+// Takes size entries from the table space, all invalid, and names the first;
+// fails with the table-space line when they do not fit.
+bool InflateDecoder::ClaimEntries(int size, int* start) {
+    if (tableUsed_ + size > kTableEntries) {
         InflateLog(kMsgTableSpace);
         return false;
     }
-    tableBase_ = tableUsed_;
-    tableUsed_ += rootSize;
-    for (int j = 0; j < rootSize; ++j) {
-        entries_[tableBase_ + j] = HuffEntry{kOpInvalid, 0, 0};
+    *start = tableUsed_;
+    tableUsed_ += size;
+    for (int j = 0; j < size; ++j) {
+        entries_[*start + j] = HuffEntry{kOpInvalid, 0, 0};
     }
+    return true;
+}
 
-    for (int k = 0; k < symbols; ++k) {
-        const int sym = sorted_[k];
-        const int len = lengths[sym] & 15;
-        const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
-                                              static_cast<std::uint32_t>(len));
-        HuffEntry entry;
-        if (sym < simpleLimit) {
-            entry.op = sym < 256 ? kOpLiteral : kOpEndOfBlock;
-            entry.value = static_cast<std::uint32_t>(sym);
-        } else {
-            entry.op = (extra[sym - simpleLimit] + kOpBase) & 0xFF;
-            entry.value = base[sym - simpleLimit];
+// Stores a code longer than the root in the sub-table of its root slot,
+// creating the sub-table when the slot does not link to one yet.
+bool InflateDecoder::PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry) {
+    const int slot = tableBase_ + static_cast<int>(rev & ((1u << root) - 1));
+    int subStart;
+    int subBits;
+    if ((entries_[slot].op & kOpNotLink) != 0) {
+        // The first code met for a root slot is its longest one.
+        subBits = len - root;
+        if (!ClaimEntries(1 << subBits, &subStart)) {
+            return false;
         }
-        if (len <= root) {
-            entry.bits = static_cast<std::uint32_t>(len);
-            for (int j = static_cast<int>(rev); j < rootSize; j += 1 << len) {
-                entries_[tableBase_ + j] = entry;
+        entries_[slot] =
+            HuffEntry{static_cast<std::uint32_t>(subBits), static_cast<std::uint32_t>(root),
+                      static_cast<std::uint32_t>(subStart - slot)};
+    } else {
+        subBits = static_cast<int>(entries_[slot].op);
+        subStart = slot + static_cast<int>(entries_[slot].value);
+    }
+    entry.bits = static_cast<std::uint32_t>(len - root);
+    for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
+        entries_[subStart + j] = entry;
+    }
+    return true;
+}
+
+// Fast table entries: bits 0-3 the code length (a link: the root bits), 4-5
+// clear, so that the low six bits are a shift count; 6-9 how many bits past
+// the code's end the byte-at-a-time path peeks at; 10-12 the kind; 13-16 a
+// base's extra bits or a link's sub-table index bits; 17-31 the literal, the
+// base, or a link's sub-table start.
+namespace {
+
+constexpr std::uint32_t kFastLiteral = 0 << 10;
+constexpr std::uint32_t kFastBase = 1 << 10;
+constexpr std::uint32_t kFastEnd = 2 << 10;
+constexpr std::uint32_t kFastLink = 3 << 10;
+constexpr std::uint32_t kFastInvalid = 4 << 10;
+constexpr std::uint32_t kFastKind = 7 << 10;
+
+constexpr std::uint32_t FastEntry(std::uint32_t kind, std::uint32_t value, std::uint32_t len,
+                                  std::uint32_t count, std::uint32_t rest) {
+    return value << 17 | count << 13 | kind | rest << 6 | len;
+}
+constexpr std::uint32_t FastKind(std::uint32_t e) {
+    return e & kFastKind;
+}
+constexpr std::uint32_t FastLength(std::uint32_t e) {
+    return e & 63;
+}
+constexpr std::uint32_t FastRest(std::uint32_t e) {
+    return (e >> 6) & 15;
+}
+constexpr std::uint32_t FastCount(std::uint32_t e) {
+    return (e >> 13) & 15;
+}
+constexpr std::uint32_t FastValue(std::uint32_t e) {
+    return e >> 17;
+}
+static_assert(FastValue(FastEntry(kFastBase, 24577, 15, 13, 14)) == 24577, "bases fit");
+static_assert(FastLength(FastEntry(kFastBase, 24577, 15, 13, 14)) == 15, "the shift is clean");
+
+// The fixed codes' lengths (RFC 1951, 3.2.6).
+struct FixedLengths {
+    std::int32_t value[288 + 32];
+    constexpr FixedLengths() : value() {
+        for (int i = 0; i < 288 + 32; ++i) {
+            value[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : i < 288 ? 8 : 5;
+        }
+    }
+};
+constexpr FixedLengths kFixedLengths;
+
+// The widest fast root the builder takes.
+constexpr int kMaxFastRoot = 11;
+
+} // namespace
+
+void InflateDecoder::BuildFastTables(const std::int32_t* lengths, int nlit, int ndist) {
+    static_assert(kFastLiteralRoot <= kMaxFastRoot && kFastDistanceRoot <= kMaxFastRoot,
+                  "the builder's scratch covers the roots");
+    fastFixed_ = false;
+    fastReady_ =
+        BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra, literalRef_,
+                       kFastLiteralRoot, fastLiterals_, kFastLiteralEntries) &&
+        BuildFastTable(lengths + nlit, ndist, 0, kDistanceBase, kDistanceExtra, distanceRef_,
+                       kFastDistanceRoot, fastDistances_, kFastDistanceEntries);
+}
+
+void InflateDecoder::UseFixedFastTables() {
+    if (!fastFixed_) {
+        BuildFastTables(kFixedLengths.value, 288, 32);
+        fastFixed_ = fastReady_;
+    }
+}
+
+namespace {
+
+// The canonical codes of the n lengths, bit-reversed for lookup, into codes
+// (0 for a symbol without one). False for an over-subscribed code, whose
+// overwritten slots only the byte-at-a-time path's table reproduces;
+// *complete tells whether the code fills every slot.
+bool AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, bool* complete) {
+    int count[16] = {};
+    for (int i = 0; i < n; ++i) {
+        ++count[lengths[i] & 15];
+    }
+    count[0] = 0;
+    int left = 1;
+    for (int len = 1; len < 16; ++len) {
+        left = left * 2 - count[len];
+        if (left < 0) {
+            return false;
+        }
+    }
+    *complete = left == 0;
+    std::uint32_t next[16] = {};
+    for (int len = 2; len < 16; ++len) {
+        next[len] = (next[len - 1] + static_cast<std::uint32_t>(count[len - 1])) * 2;
+    }
+    for (int sym = 0; sym < n; ++sym) {
+        const int len = lengths[sym] & 15;
+        codes[sym] = len == 0 ? 0
+                              : static_cast<std::uint16_t>(
+                                    ReverseBits(next[len]++, static_cast<std::uint32_t>(len)));
+    }
+    return true;
+}
+
+// Links every root slot that codes longer than the root share to a sub-table
+// after the root, sized by the longest of them, in the order their first codes
+// come; with holes the slots start invalid. False when capacity is too small.
+bool LinkSubTables(const std::int32_t* lengths, int n, const std::uint16_t* codes, int rootBits,
+                   bool holes, std::uint32_t* table, int capacity) {
+    const std::uint32_t rootSize = 1u << rootBits;
+    const std::uint32_t rootMask = rootSize - 1;
+    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
+    for (std::uint32_t j = 0; holes && j < rootSize; ++j) {
+        table[j] = invalid;
+    }
+    std::uint8_t subBits[1 << kMaxFastRoot];
+    std::memset(subBits, 0, rootSize);
+    for (int sym = 0; sym < n; ++sym) {
+        const int len = lengths[sym] & 15;
+        std::uint8_t& bits = subBits[codes[sym] & rootMask];
+        if (len > rootBits && len - rootBits > bits) {
+            bits = static_cast<std::uint8_t>(len - rootBits);
+        }
+    }
+    std::uint32_t used = rootSize;
+    for (int sym = 0; sym < n; ++sym) {
+        const std::uint32_t slot = codes[sym] & rootMask;
+        if ((lengths[sym] & 15) <= rootBits || subBits[slot] == 0) {
+            continue;
+        }
+        const std::uint32_t size = 1u << subBits[slot];
+        if (used + size > static_cast<std::uint32_t>(capacity)) {
+            return false;
+        }
+        table[slot] =
+            FastEntry(kFastLink, used, static_cast<std::uint32_t>(rootBits), subBits[slot], 0);
+        subBits[slot] = 0; // placed
+        for (std::uint32_t j = 0; holes && j < size; ++j) {
+            table[used + j] = invalid;
+        }
+        used += size;
+    }
+    return true;
+}
+
+// The fast entry of symbol sym, whose code rev has len bits, with how far past
+// it the byte-at-a-time path peeks: its root, and a sub-table's bits after it.
+std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int simpleLimit,
+                           const std::uint16_t* base, const std::uint8_t* extra,
+                           const TableRef& spec) {
+    const std::uint32_t specMask = (1u << spec.rootBits) - 1;
+    const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
+    const std::uint32_t peek =
+        static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
+    const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
+    const std::uint32_t kind = IsLiteral(e.op)      ? kFastLiteral
+                               : IsBase(e.op)       ? kFastBase
+                               : IsEndOfBlock(e.op) ? kFastEnd
+                                                    : kFastInvalid;
+    return FastEntry(kind, e.value, len, OpCount(e.op), peek - len);
+}
+
+} // namespace
+
+// The canonical code of the n lengths, as the byte-at-a-time path's table
+// spec decodes it, into table: a root of rootBits index bits and sub-tables
+// after it. False for an over-subscribed code and for one that does not fit in
+// capacity entries.
+bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
+                                    const std::uint16_t* base, const std::uint8_t* extra,
+                                    const TableRef& spec, int rootBits, std::uint32_t* table,
+                                    int capacity) {
+    std::uint16_t codes[288];
+    bool complete = false;
+    if (!AssignCodes(lengths, n, codes, &complete) ||
+        !LinkSubTables(lengths, n, codes, rootBits, !complete, table, capacity)) {
+        return false;
+    }
+    const std::uint32_t rootSize = 1u << rootBits;
+    for (int sym = 0; sym < n; ++sym) {
+        const std::uint32_t len = static_cast<std::uint32_t>(lengths[sym] & 15);
+        if (len == 0) {
+            continue;
+        }
+        const std::uint32_t rev = codes[sym];
+        const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, spec);
+        if (len <= static_cast<std::uint32_t>(rootBits)) {
+            for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
+                table[j] = entry;
             }
             continue;
         }
-        const int slot = tableBase_ + static_cast<int>(rev & kMask[root]);
-        int subStart;
-        int subBits;
-        if ((entries_[slot].op & 0x40) != 0) {
-            // The first code met for a root slot is its longest one.
-            subBits = len - root;
-            const int subSize = 1 << subBits;
-            if (tableUsed_ + subSize > kTableEntries) {
-                InflateLog(kMsgTableSpace);
-                return false;
-            }
-            subStart = tableUsed_;
-            tableUsed_ += subSize;
-            for (int j = 0; j < subSize; ++j) {
-                entries_[subStart + j] = HuffEntry{kOpInvalid, 0, 0};
-            }
-            entries_[slot] =
-                HuffEntry{static_cast<std::uint32_t>(subBits), static_cast<std::uint32_t>(root),
-                          static_cast<std::uint32_t>(subStart - slot)};
-        } else {
-            subBits = static_cast<int>(entries_[slot].op);
-            subStart = slot + static_cast<int>(entries_[slot].value);
-        }
-        entry.bits = static_cast<std::uint32_t>(len - root);
-        for (int j = static_cast<int>(rev >> root); j < (1 << subBits); j += 1 << (len - root)) {
-            entries_[subStart + j] = entry;
+        // A root or sub-table entry holds the whole code's length.
+        const std::uint32_t link = table[rev & (rootSize - 1)];
+        const std::uint32_t size = 1u << FastCount(link);
+        for (std::uint32_t j = rev >> rootBits; j < size; j += 1u << (len - rootBits)) {
+            table[FastValue(link) + j] = entry;
         }
     }
-    rootBits_ = root;
     return true;
 }
 
@@ -390,30 +710,15 @@ int InflateDecoder::DecodeStored(std::uint8_t* buffer, int produced, int count) 
     storedCount_ -= k;
     if (k > 0 && pushBackPending_) {
         pushBackPending_ = false;
-        PutByte(buffer, produced++, pushBackByte_);
+        buffer[produced++] = pushBackByte_;
         --k;
     }
-    while (k > 0) {
-        // Up to the window's end at a time; the bytes go straight to their first
-        // place and are copied to the other.
-        std::uint32_t chunk = kWindowSize - static_cast<std::uint32_t>(windowPos_);
-        if (chunk > k) {
-            chunk = k;
-        }
-        std::uint8_t* windowAt = window_ + windowPos_;
-        std::uint8_t* dst = buffer != nullptr ? buffer + produced : windowAt;
-        const int r = input_->ReadSource(dst, static_cast<int>(chunk));
-        if (r != static_cast<int>(chunk)) {
+    if (k > 0) {
+        if (input_->ReadSource(buffer + produced, static_cast<int>(k)) != static_cast<int>(k)) {
             InflateLog(kMsgReadError, name_);
             return -1;
         }
-        if (buffer != nullptr) {
-            std::memcpy(windowAt, dst, chunk);
-        }
-        windowPos_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) + chunk) &
-                                               kWindowMask);
-        produced += static_cast<int>(chunk);
-        k -= chunk;
+        produced += static_cast<int>(k);
     }
     if (storedCount_ == 0) {
         state_ = final_ ? Done : BlockHeader;
@@ -455,20 +760,20 @@ bool InflateDecoder::DecodeCode(std::uint8_t* buffer, int& produced) {
         return false;
     }
     const std::uint32_t op = entry.op;
-    if (op == kOpLiteral) {
-        PutByte(buffer, produced++, static_cast<std::uint8_t>(entry.value));
+    if (IsLiteral(op)) {
+        buffer[produced++] = static_cast<std::uint8_t>(entry.value);
         currentRef_ = literalRef_;
-    } else if ((op & 0x10) != 0) {
-        if (!NeedBits(op & 15, true)) {
+    } else if (IsBase(op)) {
+        if (!NeedBits(OpCount(op), true)) {
             return false;
         }
         copyLength_ = entry.value + value_;
         currentRef_ = distanceRef_;
         state_ = Distance;
-    } else if ((op & 0x40) == 0) {
+    } else if (IsLink(op)) {
         currentRef_.rootBits = static_cast<std::int32_t>(op);
         currentRef_.base += static_cast<std::int32_t>(index + entry.value);
-    } else if ((op & 0x20) != 0) {
+    } else if (IsEndOfBlock(op)) {
         EndOfBlock();
     } else {
         InflateLog(kMsgBadCode, static_cast<int>(index), op, name_);
@@ -477,7 +782,7 @@ bool InflateDecoder::DecodeCode(std::uint8_t* buffer, int& produced) {
     return true;
 }
 
-bool InflateDecoder::DecodeDistance() {
+bool InflateDecoder::DecodeDistance(int produced) {
     const std::uint32_t root = static_cast<std::uint32_t>(currentRef_.rootBits);
     if (root == 0) {
         InflateLog(kMsgBadDistance, 0, kOpInvalid, name_);
@@ -492,23 +797,24 @@ bool InflateDecoder::DecodeDistance() {
         return false;
     }
     const std::uint32_t op = entry.op;
-    if ((op & 0x40) == 0) {
+    if (IsLink(op)) {
         currentRef_.rootBits = static_cast<std::int32_t>(op);
         currentRef_.base += static_cast<std::int32_t>(index + entry.value);
         return true;
     }
-    if ((op & 0x10) == 0) {
+    if (!IsBase(op)) {
         InflateLog(kMsgBadDistance, static_cast<int>(index), op, name_);
         return false;
     }
-    if (!NeedBits(op & 15, true)) {
+    if (!NeedBits(OpCount(op), true)) {
         return false;
     }
     // Distances are not compared with what was produced: the window starts
     // zero-filled, so reaching before the first byte copies zeros.
     const std::uint32_t distance = entry.value + value_;
-    copySource_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(windowPos_) - distance) &
-                                            kWindowMask);
+    copySource_ = static_cast<std::int32_t>(
+        (static_cast<std::uint32_t>(windowPos_) + static_cast<std::uint32_t>(produced) - distance) &
+        kWindowMask);
     state_ = Copy;
     return true;
 }
@@ -519,19 +825,16 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
         k = copyLength_;
     }
     copyLength_ -= k;
-    std::uint32_t src = static_cast<std::uint32_t>(copySource_);
-    std::uint32_t dst = static_cast<std::uint32_t>(windowPos_);
-    for (std::uint32_t i = 0; i < k; ++i) {
-        const std::uint8_t b = window_[src];
-        window_[dst] = b;
-        if (buffer != nullptr) {
-            buffer[produced + static_cast<int>(i)] = b;
-        }
-        src = (src + 1) & kWindowMask;
-        dst = (dst + 1) & kWindowMask;
+    // The copy source trails the position the next byte takes by the distance.
+    const std::uint32_t here =
+        static_cast<std::uint32_t>(windowPos_) + static_cast<std::uint32_t>(produced);
+    std::uint32_t distance = (here - static_cast<std::uint32_t>(copySource_)) & kWindowMask;
+    if (distance == 0) {
+        distance = kWindowSize;
     }
-    copySource_ = static_cast<std::int32_t>(src);
-    windowPos_ = static_cast<std::int32_t>(dst);
+    CopyFromHistory(buffer, produced, distance, static_cast<int>(k));
+    copySource_ =
+        static_cast<std::int32_t>((static_cast<std::uint32_t>(copySource_) + k) & kWindowMask);
     produced += static_cast<int>(k);
     if (copyLength_ == 0) {
         currentRef_ = literalRef_;
@@ -540,208 +843,310 @@ int InflateDecoder::CopyMatch(std::uint8_t* buffer, int produced, int count) {
     return produced;
 }
 
-// The fast loop: whole literal and length/distance symbols straight from the
-// input's buffer through a 64-bit bit buffer, while its margins hold. It does
-// exactly what the byte-at-a-time path would do with the same bits, and on the
-// way out hands the input back in the state that path would have left it in:
-// the bytes taken are those that path's lazy NeedBits calls would have taken
-// (tracked as the furthest bit any of them would have looked at), and the bits
-// left over go back into the 32-bit bit buffer. Anything else (an end of
-// block, an invalid code, an empty table, a second-level link) is left to the
-// byte-at-a-time path, which also writes every message.
+// The fast loop: whole symbols straight from the input's buffer through a
+// 64-bit bit buffer while at least 8 bytes are in view, straight into the
+// caller's buffer. It does exactly what the byte-at-a-time path would do with
+// the same bits, and on the way out hands the input back in the state that
+// path would have left it in: the bytes taken are those its lazy NeedBits
+// calls would have taken (the furthest bit any of them would have looked at,
+// tracked for the peeks that may look past what a code uses), and the bits
+// left over go back into the 32-bit bit buffer. An invalid code, an empty
+// distance table or a distance code that cannot be used is left to that path,
+// which writes the messages.
 //
-// Margins: one refill gives at least 56 bits; a symbol needs at most 15 bits of
-// literal/length code, 5 extra, 15 of distance code and 13 extra = 48 bits, so
-// one refill per symbol suffices; a refill reads 8 bytes, so 8 bytes must be
-// in view. A symbol produces at most 258 bytes.
+// Margins: a refill leaves at least 56 bits; a symbol needs at most 15 bits of
+// literal/length code, 5 extra, 15 of distance code and 13 extra = 48 bits, and
+// two literals at most 30, so one refill serves a whole match or two literals.
 namespace {
 
-constexpr int kMaxMatch = 258;
 constexpr int kRefillBytes = 8;
-static_assert(15 + 5 + 15 + 13 <= 56, "one refill covers a whole length/distance pair");
+constexpr int kMaxView = 1 << 24;
+constexpr std::uint32_t kRefillFloor = 56;
+static_assert(15 + 5 + 15 + 13 <= kRefillFloor, "one refill covers a whole length/distance pair");
+static_assert(15 + 15 <= kRefillFloor, "one refill covers two literals");
+// Matches copied in whole words may write this many bytes past their end.
+constexpr std::uint32_t kOverrun = 40;
+static_assert(kWindowOffset + kWindowSize + kOverrun <= kWorkAreaSize,
+              "words read past the window's end stay in the work area");
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+#else
     std::uint64_t v = 0;
     for (int i = 7; i >= 0; --i) {
         v = (v << 8) | p[i];
     }
     return v;
+#endif
 }
 
-bool IsLink(std::uint32_t op) {
-    return op != kOpLiteral && (op & 0x50) == 0;
+inline std::uint32_t LowBits(std::uint64_t bits, std::uint32_t n) {
+    return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
 }
 
-// Copies n bytes forward, exactly n: either the ranges do not overlap or dst
-// lies at least 8 bytes after src, so that every 8-byte step (the last one
-// may overlap the one before) reads only bytes already in place. Short copies
-// stay inline, unlike a call of memcpy.
-inline void CopyForward(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n) {
-    if (n >= 8) {
-        if (n >= 32 && (dst >= src + n || src >= dst + n)) {
-            std::memcpy(dst, src, n); // long and apart: the library's copy wins
-            return;
-        }
-        std::uint32_t k = 0;
-        for (; k + 8 <= n; k += 8) {
-            std::memcpy(dst + k, src + k, 8);
-        }
-        if (k < n) {
-            std::memcpy(dst + n - 8, src + n - 8, 8);
-        }
-    } else if (n >= 4) {
-        std::memcpy(dst, src, 4);
-        std::memcpy(dst + n - 4, src + n - 4, 4);
+inline void Move8(std::uint8_t* dst, const std::uint8_t* src) {
+    std::uint64_t v;
+    std::memcpy(&v, src, 8);
+    std::memcpy(dst, &v, 8);
+}
+
+// Copies a match of length bytes from distance back, all of it inside the
+// caller's buffer, in whole words: it may write up to kOverrun bytes past the
+// match, which the caller leaves room for. Every word read holds only
+// bytes already in place, so overlapping matches repeat as they must.
+//
+// CopyWords copies forward from src, which lies at least 8 bytes before dst or
+// apart from it; most matches are short: five words without a test.
+inline void CopyWords(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t length) {
+    std::uint8_t* const end = dst + length;
+    Move8(dst, src);
+    Move8(dst + 8, src + 8);
+    Move8(dst + 16, src + 16);
+    Move8(dst + 24, src + 24);
+    Move8(dst + 32, src + 32);
+    dst += 40;
+    src += 40;
+    while (dst < end) {
+        Move8(dst, src);
+        dst += 8;
+        src += 8;
+    }
+}
+
+inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t length) {
+    const std::uint8_t* src = dst - distance;
+    std::uint8_t* const end = dst + length;
+    if (distance >= 8) {
+        CopyWords(dst, src, length);
+    } else if (distance == 1) {
+        const std::uint64_t run = src[0] * 0x0101010101010101ull;
+        do {
+            std::memcpy(dst, &run, 8);
+            dst += 8;
+        } while (dst < end);
     } else {
-        for (std::uint32_t k = 0; k < n; ++k) {
+        // Periods 2 to 7: the first word byte by byte, then steps of the
+        // largest multiple of the period a word holds.
+        for (int k = 0; k < 8; ++k) {
             dst[k] = src[k];
         }
+        const std::uint32_t step = 8 / distance * distance;
+        for (dst += step; dst < end; dst += step) {
+            Move8(dst, dst - step);
+        }
     }
 }
 
-// Copies length bytes from distance back in the window to its position wp,
-// byte for byte as the byte-at-a-time path would (an overlapping copy repeats
-// bytes), and to out when given. Never writes past the copy's end: the window
-// ahead of wp is still history.
-void CopyInWindow(std::uint8_t* window, std::uint32_t wp, std::uint32_t distance,
-                  std::uint32_t length, std::uint8_t* out) {
-    std::uint32_t src = (wp - distance) & kWindowMask;
-    if (src + length > kWindowSize || wp + length > kWindowSize) {
-        for (std::uint32_t k = 0; k < length; ++k) {
-            const std::uint8_t b = window[src];
-            window[wp] = b;
-            if (out != nullptr) {
-                out[k] = b;
-            }
-            src = (src + 1) & kWindowMask;
-            wp = (wp + 1) & kWindowMask;
-        }
-        return;
+// The table the byte-at-a-time path is left in after the code at the start of
+// bits: a sub-table when the code is longer than ref's root.
+TableRef RefAfterCode(const TableRef& ref, std::uint64_t bits) {
+    const std::uint32_t index =
+        static_cast<std::uint32_t>(bits) & ((1u << static_cast<std::uint32_t>(ref.rootBits)) - 1);
+    const HuffEntry& slot = ref.entries[ref.base + static_cast<int>(index)];
+    if (!IsLink(slot.op)) {
+        return ref;
     }
-    std::uint8_t* dst = window + wp;
-    const std::uint8_t* from = window + src;
-    if (distance >= 8) {
-        CopyForward(dst, from, length);
-    } else if (distance == 1) {
-        std::memset(dst, *from, length); // a run of one byte
-    } else {
-        for (std::uint32_t k = 0; k < length; ++k) {
-            dst[k] = from[k];
-        }
-    }
-    if (out != nullptr) {
-        CopyForward(out, dst, length);
-    }
+    return TableRef{static_cast<std::int32_t>(slot.op), ref.entries,
+                    ref.base + static_cast<std::int32_t>(index + slot.value)};
 }
 
 } // namespace
 
-int InflateDecoder::DecodeFast(std::uint8_t* buffer, int produced, int count) {
-    if (pushBackPending_ || count - produced < kMaxMatch || literalRef_.rootBits == 0 ||
+int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const int count) {
+    if (!fastReady_ || pushBackPending_ || literalRef_.rootBits == 0 ||
         currentRef_.rootBits != literalRef_.rootBits || currentRef_.base != literalRef_.base ||
         currentRef_.entries != literalRef_.entries) {
         return produced;
     }
     const std::uint8_t* view;
-    const int viewSize = input_->PeekSource(&view);
+    int viewSize = input_->PeekSource(&view);
     if (viewSize < kRefillBytes) {
         return produced;
     }
-    const std::uint8_t* const viewEnd = view + viewSize;
+    // Bit positions within the view must fit a 32-bit ptrdiff_t; a longer
+    // view is worked through in pieces, the state machine coming back here.
+    if (viewSize > kMaxView) {
+        viewSize = kMaxView;
+    }
     const std::uint8_t* in = view;
+    const std::uint8_t* const lastRefill = view + (viewSize - kRefillBytes);
     std::uint64_t bits = bitBuffer_ & kMask[bitCount_];
     std::uint32_t bitsLeft = bitCount_;
     // Bit positions count from the first byte in view; the bits still in the
-    // 32-bit buffer lie before it.
-    auto position = [&]() { return static_cast<std::int64_t>(in - view) * 8 - bitsLeft; };
-    std::int64_t furthest = position();
+    // 32-bit buffer lie before it. A peek is taken after its code, with the
+    // bits it reached past the code's end.
+    //
+    // The peek of a literal/length code needs no maximum: the next symbol's
+    // code peeks further (at least the root from a later start, and a sub-table
+    // reaches at most 6 bits past a root of at least 9). Only the last symbol's
+    // counts; pending holds how far it reached past the current position.
+    auto position = [&]() { return (in - view) * 8 - static_cast<std::ptrdiff_t>(bitsLeft); };
+    std::ptrdiff_t furthest = position();
+    std::uint32_t pending = 0;
+    auto peekPast = [&](std::uint32_t rest) {
+        const std::ptrdiff_t end = position() + static_cast<std::ptrdiff_t>(rest);
+        furthest = end > furthest ? end : furthest;
+    };
+    auto consume = [&](std::uint32_t n) {
+        bits >>= n;
+        bitsLeft -= n;
+    };
+    // A fast table entry, resolved through its link when it has one.
+    auto lookUp = [&](const std::uint32_t* table, std::uint32_t rootMask) {
+        std::uint32_t e = table[bits & rootMask];
+        if (FastKind(e) == kFastLink) {
+            e = table[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
+        }
+        return e;
+    };
 
-    const HuffEntry* const literals = literalRef_.entries + literalRef_.base;
-    const std::uint32_t literalRoot = static_cast<std::uint32_t>(literalRef_.rootBits);
-    const HuffEntry* const distances = distanceRef_.entries + distanceRef_.base;
-    const std::uint32_t distanceRoot = static_cast<std::uint32_t>(distanceRef_.rootBits);
-    std::uint8_t* const window = window_;
-    std::uint32_t wp = static_cast<std::uint32_t>(windowPos_);
+    const std::uint32_t* const literals = fastLiterals_;
+    constexpr std::uint32_t literalMask = (1u << kFastLiteralRoot) - 1;
+    const std::uint32_t* const distances = fastDistances_;
+    constexpr std::uint32_t distanceMask = (1u << kFastDistanceRoot) - 1;
+    std::uint8_t* out = buffer + produced;
+    std::uint8_t* const outEnd = buffer + count;
+    bool endOfBlock = false;
 
-    while (count - produced >= kMaxMatch && viewEnd - in >= kRefillBytes) {
+    auto refill = [&]() {
         bits |= LoadLittleEndian64(in) << bitsLeft;
         in += (63 - bitsLeft) >> 3;
-        bitsLeft |= 56;
-        // Where to come back to when this symbol is left to the other path.
-        const std::uint64_t startBits = bits;
-        const std::uint32_t startLeft = bitsLeft;
-        const std::uint8_t* const startIn = in;
-        const std::int64_t startFurthest = furthest;
-        auto consume = [&](std::uint32_t n) {
-            bits >>= n;
-            bitsLeft -= n;
-        };
-        auto lookAt = [&](std::uint32_t n) {
-            const std::int64_t end = position() + n;
-            furthest = end > furthest ? end : furthest;
-            return static_cast<std::uint32_t>(bits) & kMask[n];
-        };
+        bitsLeft |= kRefillFloor;
+    };
+    auto literal = [&](std::uint32_t e) {
+        consume(FastLength(e));
+        pending = FastRest(e);
+        *out++ = static_cast<std::uint8_t>(FastValue(e));
+    };
 
-        std::uint32_t index = lookAt(literalRoot);
-        HuffEntry e = literals[index];
-        if (IsLink(e.op)) {
-            consume(e.bits);
-            const HuffEntry* sub = literals + index + e.value;
-            e = sub[lookAt(e.op)];
-        }
-        if (e.op == kOpLiteral) {
-            consume(e.bits);
-            window[wp] = static_cast<std::uint8_t>(e.value);
-            wp = (wp + 1) & kWindowMask;
-            if (buffer != nullptr) {
-                buffer[produced] = static_cast<std::uint8_t>(e.value);
+    // Every pass starts with a refill done and e looked up. Root literals take
+    // at most 11 bits, so after three of them the next entry can still be
+    // looked up before the refill, which only adds bits above those in use.
+    std::uint32_t e = 0;
+    const bool enter = out < outEnd && in <= lastRefill;
+    if (enter) {
+        refill();
+        e = literals[bits & literalMask];
+    }
+    while (enter) {
+        if (FastKind(e) == kFastLiteral) {
+            literal(e);
+            e = literals[bits & literalMask];
+            if (FastKind(e) == kFastLiteral && outEnd - out >= 2) {
+                literal(e);
+                e = literals[bits & literalMask];
+                if (FastKind(e) == kFastLiteral) {
+                    literal(e);
+                    e = literals[bits & literalMask];
+                }
             }
-            ++produced;
+            if (out == outEnd || in > lastRefill) {
+                break;
+            }
+            refill();
             continue;
         }
-        bool handled = false;
-        if ((e.op & 0x10) != 0 && distanceRoot != 0) {
-            consume(e.bits);
-            const std::uint32_t length = e.value + lookAt(e.op & 15);
-            consume(e.op & 15);
-            index = lookAt(distanceRoot);
-            HuffEntry d = distances[index];
-            if (IsLink(d.op)) {
-                consume(d.bits);
-                const HuffEntry* sub = distances + index + d.value;
-                d = sub[lookAt(d.op)];
-            }
-            if ((d.op & 0x50) == 0x50) {
-                consume(d.bits);
-                const std::uint32_t distance = d.value + lookAt(d.op & 15);
-                consume(d.op & 15);
-                CopyInWindow(window, wp, distance, length,
-                             buffer != nullptr ? buffer + produced : nullptr);
-                wp = (wp + length) & kWindowMask;
-                produced += static_cast<int>(length);
-                handled = true;
+        // A symbol is taken only once it is known to be whole and valid: an
+        // invalid code, an empty distance table or an unusable distance code
+        // leaves the bits where they are for the other path.
+        if (FastKind(e) == kFastLink) {
+            e = lookUp(literals, literalMask);
+            if (FastKind(e) == kFastLiteral) {
+                literal(e);
+                if (out == outEnd || in > lastRefill) {
+                    break;
+                }
+                refill();
+                e = literals[bits & literalMask];
+                continue;
             }
         }
-        if (!handled) {
-            bits = startBits;
-            bitsLeft = startLeft;
-            in = startIn;
-            furthest = startFurthest;
-            break;
+        if (FastKind(e) == kFastBase) {
+            const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
+            const std::uint64_t distanceBits = bits >> lengthBits;
+            std::uint32_t d = distances[distanceBits & distanceMask];
+            if (FastKind(d) == kFastLink) {
+                d = distances[FastValue(d) + LowBits(distanceBits >> FastLength(d), FastCount(d))];
+            }
+            if (FastKind(d) != kFastBase) {
+                break;
+            }
+            consume(FastLength(e));
+            peekPast(FastRest(e));
+            pending = 0;
+            const std::uint32_t length = FastValue(e) + LowBits(bits, FastCount(e));
+            consume(FastCount(e) + FastLength(d));
+            peekPast(FastRest(d));
+            const std::uint32_t distance = FastValue(d) + LowBits(bits, FastCount(d));
+            consume(FastCount(d));
+            const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
+            const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
+            // A match wholly before this call, not across the window's end,
+            // comes from the window; the words read past it stay inside the
+            // work area, and the ones written past it inside the room.
+            const std::uint32_t windowAt =
+                (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
+            if (distance <= here && room >= length + kOverrun) {
+                WildCopy(out, distance, length);
+                out += length;
+            } else if (distance > here && distance - here >= length && room >= length + kOverrun &&
+                       windowAt + length <= kWindowSize) {
+                CopyWords(out, window_ + windowAt, length);
+                out += length;
+            } else {
+                // Reaching before this call, or near the end of the read: an
+                // exact copy, and a match longer than the room goes on in the
+                // copy state.
+                const std::uint32_t n = length < room ? length : room;
+                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(n));
+                out += n;
+                if (n < length) {
+                    copyLength_ = length - n;
+                    copySource_ = static_cast<std::int32_t>(
+                        (static_cast<std::uint32_t>(windowPos_) + here + n - distance) &
+                        kWindowMask);
+                    currentRef_ = RefAfterCode(distanceRef_, distanceBits);
+                    state_ = Copy;
+                    break;
+                }
+            }
+            if (out == outEnd || in > lastRefill) {
+                break;
+            }
+            refill();
+            e = literals[bits & literalMask];
+            continue;
         }
+        if (FastKind(e) == kFastEnd) {
+            currentRef_ = RefAfterCode(literalRef_, bits);
+            consume(FastLength(e));
+            peekPast(FastRest(e));
+            pending = 0;
+            endOfBlock = true;
+        }
+        break;
     }
 
-    // Take what the byte-at-a-time path would have taken by now and keep the
-    // rest of its bytes' bits.
-    const std::int64_t pos = position();
-    const std::int64_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
+    // Take what the byte-at-a-time path would have taken by now (at least the
+    // bits consumed: extra bits are not peeked) and keep the rest of its
+    // bytes' bits.
+    const std::ptrdiff_t pos = position();
+    if (furthest < pos + static_cast<std::ptrdiff_t>(pending)) {
+        furthest = pos + static_cast<std::ptrdiff_t>(pending);
+    }
+    const std::ptrdiff_t taken = furthest > 0 ? (furthest + 7) / 8 : 0;
     if (taken > 0) {
         input_->TakeSource(static_cast<int>(taken));
     }
     bitCount_ = static_cast<std::uint32_t>(taken * 8 - pos);
-    bitBuffer_ = static_cast<std::uint32_t>(bits) & kMask[bitCount_];
-    windowPos_ = static_cast<std::int32_t>(wp);
-    return produced;
+    bitBuffer_ = static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << bitCount_) - 1));
+    if (endOfBlock) {
+        EndOfBlock();
+    }
+    return static_cast<int>(out - buffer);
 }
 
 } // namespace bv_inflate

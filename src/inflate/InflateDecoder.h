@@ -19,6 +19,12 @@ constexpr std::size_t kWorkAreaSize = 0xDD00;
 constexpr std::size_t kWindowOffset = 0x0000;
 constexpr std::uint32_t kWindowSize = 0x8000;
 constexpr std::size_t kTableOffset = 0x8000;
+// The table space is what the layout leaves between the window and the
+// lengths. It is not the worst case of two valid codes: complete codes of 286
+// literal/length symbols up to 15 bits long under a 9-bit root can need 852
+// entries, and of 30 distance symbols under a 6-bit root 592, together 1,444.
+// A block of that rare shape (or one of 288 and 32 symbols needing more) fails
+// with the table-space message instead of writing past the space.
 constexpr int kTableEntries = 1440;
 constexpr std::size_t kLengthsOffset = 0xC380; // 320 int32: 288 literal/length + 32 distance
 constexpr std::size_t kSortedOffset = 0xC880;  // 288 int32
@@ -83,6 +89,12 @@ class InflateDecoder {
     // null). Returns how many, fewer only when the stream ended, or -1 on a
     // decoding failure (state Error, message written). A count of 0 or less
     // produces nothing whatever the state.
+    //
+    // Within a call the bytes go to the buffer only, and the buffer is the
+    // newest history; the window holds what came before the call and is
+    // brought up to date from the buffer's tail when the call ends. Between
+    // calls the window, its position and the copy source are therefore exactly
+    // those of a decoder writing every byte to both.
     int Decode(std::uint8_t* buffer, int count);
 
     // Builds the table of n code lengths at lengths[first..] into the table
@@ -101,14 +113,30 @@ class InflateDecoder {
     std::int32_t* Lengths() { return lengths_; }
 
   private:
+    struct CodeCounts {
+        int minLen;
+        int maxLen;
+    };
+
     bool NeedBits(std::uint32_t n, bool consume);
     bool ReadBlockHeader();
     bool ReadDynamicHeader();
     bool ReadCodeLengths(int total);
-    void PutByte(std::uint8_t* buffer, int at, std::uint8_t b);
+    CodeCounts CountLengths(const std::int32_t* lengths, int n);
+    int SortSymbols(const std::int32_t* lengths, int n, int minLen);
+    bool ClaimEntries(int size, int* start);
+    bool PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry);
+    bool BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
+                        const std::uint16_t* base, const std::uint8_t* extra, const TableRef& spec,
+                        int rootBits, std::uint32_t* table, int capacity);
+    void BuildFastTables(const std::int32_t* lengths, int nlit, int ndist);
+    void UseFixedFastTables();
+    int Run(std::uint8_t* buffer, int count);
+    void RefreshWindow(const std::uint8_t* buffer, int produced);
+    void CopyFromHistory(std::uint8_t* buffer, int at, std::uint32_t distance, int n) const;
     int DecodeStored(std::uint8_t* buffer, int produced, int count);
     bool DecodeCode(std::uint8_t* buffer, int& produced);
-    bool DecodeDistance();
+    bool DecodeDistance(int produced);
     int CopyMatch(std::uint8_t* buffer, int produced, int count);
     int DecodeFast(std::uint8_t* buffer, int produced, int count);
     void EndOfBlock();
@@ -136,6 +164,23 @@ class InflateDecoder {
     std::uint8_t pushBackByte_ = 0;
     std::uint8_t byte_ = 0;
     std::uint32_t value_ = 0;
+
+    // The fast loop's own tables for the current block: the same codes as the
+    // tables above, looked up through wider roots in 32-bit entries that also
+    // carry how far the byte-at-a-time path would peek for each code. Built
+    // only for codes that are not over-subscribed (and that fit); without
+    // them the block is decoded by the byte-at-a-time path. The space is what
+    // the largest complete codes of 288 and 32 symbols up to 15 bits need
+    // under these roots; a stranger incomplete code that needs more is left
+    // to the byte-at-a-time path too.
+    static constexpr int kFastLiteralRoot = 11;
+    static constexpr int kFastDistanceRoot = 8;
+    static constexpr int kFastLiteralEntries = 2342;
+    static constexpr int kFastDistanceEntries = 402;
+    bool fastReady_ = false;
+    bool fastFixed_ = false; // the fast tables hold the fixed codes
+    std::uint32_t fastLiterals_[kFastLiteralEntries] = {};
+    std::uint32_t fastDistances_[kFastDistanceEntries] = {};
 
     // Table builder scratch.
     std::int32_t tableUsed_ = 0;

@@ -32,6 +32,42 @@ constexpr std::uint32_t kOpInvalid = 0xC0;
 constexpr std::uint8_t kExtraInvalid = 112;
 static_assert(((kExtraInvalid + kOpBase) & 0xFF) == kOpInvalid, "invalid symbols decode as 0xC0");
 
+// The bits of op that the decoder tests. Every entry but a link has kOpNotLink
+// set; the low four bits count a base's extra bits or a link's index bits.
+constexpr std::uint32_t kOpCountBits = 0x0F;
+constexpr std::uint32_t kOpHasBase = 0x10;
+constexpr std::uint32_t kOpEndBit = 0x20;
+constexpr std::uint32_t kOpNotLink = 0x40;
+constexpr std::uint32_t kOpInvalidBit = 0x80;
+
+// The decoders ask in this order: literal, base, link, end of block; an entry
+// that is none of these is invalid.
+constexpr bool IsLiteral(std::uint32_t op) {
+    return op == kOpLiteral;
+}
+constexpr bool IsBase(std::uint32_t op) {
+    return (op & kOpHasBase) != 0;
+}
+constexpr bool IsLink(std::uint32_t op) {
+    return op != kOpLiteral && (op & kOpNotLink) == 0;
+}
+constexpr bool IsEndOfBlock(std::uint32_t op) {
+    return (op & kOpEndBit) != 0;
+}
+// Only the code-length code checks this bit: its table has no links or bases.
+constexpr bool IsInvalidCodeLength(std::uint32_t op) {
+    return (op & kOpInvalidBit) != 0;
+}
+// Extra bits of a base, index bits of a link's sub-table.
+constexpr std::uint32_t OpCount(std::uint32_t op) {
+    return op & kOpCountBits;
+}
+static_assert(IsBase(kOpBase + 13) && !IsLink(kOpBase + 13), "bases are not links");
+static_assert(!IsBase(kOpEndOfBlock) && IsEndOfBlock(kOpEndOfBlock) && !IsLink(kOpEndOfBlock),
+              "the end of block is neither");
+static_assert(!IsBase(kOpInvalid) && !IsLink(kOpInvalid) && !IsEndOfBlock(kOpInvalid),
+              "an invalid entry matches nothing");
+
 // mask(k) = 2^k - 1 for k = 0..32.
 extern const std::uint32_t kMask[33];
 

@@ -110,15 +110,21 @@ void ScaleThumbnail(BVBitmap& source, std::uint32_t* dst, int dw, int dh) {
             const double sx0 = W * x0, sx1 = W * x1;
             const int c0 = static_cast<int>(sx0), c1 = static_cast<int>(sx1);
             Accumulator acc;
+            // A span that ends exactly on a cell border gives that cell weight 0,
+            // which adds +0.0 to every sum: skipping it leaves the pixel as it was.
             for (int k = r0; k <= r1; ++k) {
                 if (k < 0 || k >= H)
                     continue;
                 const double wy = EdgeWeight(k, r0, r1, sy0, sy1, scaleY);
+                if (wy == 0.0)
+                    continue;
                 const std::uint32_t* row = src + static_cast<std::size_t>(k) * W;
                 for (int l = c0; l <= c1; ++l) {
                     if (l < 0 || l >= W || (row[l] >> 24) == 0)
                         continue;
                     const double wx = EdgeWeight(l, c0, c1, sx0, sx1, scaleX);
+                    if (wx == 0.0)
+                        continue;
                     acc.Add(row[l], (wx * wy) * norm);
                 }
             }

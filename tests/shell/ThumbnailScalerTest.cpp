@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -152,24 +153,32 @@ TEST(ScaleThumbnail, ReadsStayInsideTheSourceAtRightAndBottomEdges) {
 
 namespace {
 
-// FNV-1a over the pixels of several scalings of a noisy image with every kind
-// of alpha. The constant was taken from the native build; the 64-bit and the
-// 32-bit DLL must reproduce it bit for bit, which holds only when both do
-// their arithmetic in IEEE double (the x87 unit's extended precision differs).
-TEST(ScaleThumbnail, PixelsAreTheSameInEveryBuild) {
+// FNV-1a over the pixels of scalings of a w x h noisy image with every kind
+// of alpha.
+std::uint64_t ScalingHash(int w, int h, std::initializer_list<int> edges) {
     std::uint32_t seed = 12345;
-    auto bitmap = MakeBitmap(173, 97, [&seed](int, int) {
+    auto bitmap = MakeBitmap(w, h, [&seed](int, int) {
         seed = seed * 1103515245u + 12345u;
         std::uint32_t alpha = (seed >> 13) % 4 == 0 ? 0 : (seed >> 5) & 0xFF;
         return alpha << 24 | (seed * 2654435761u >> 8);
     });
     std::uint64_t hash = 14695981039346656037ull;
-    for (int cx : {1, 32, 96, 100, 172, 256, 511}) {
+    for (int cx : edges) {
         for (std::uint32_t pixel : Scale(bitmap, cx)) {
             hash = (hash ^ pixel) * 1099511628211ull;
         }
     }
-    EXPECT_EQ(hash, 7115960870003436907ull);
+    return hash;
+}
+
+// The constants were taken from the native build; the 64-bit and the 32-bit
+// DLL must reproduce them bit for bit, which holds only when both do their
+// arithmetic in IEEE double (the x87 unit's extended precision differs). The
+// exact ratios make spans end on cell borders, where a cell of weight 0 sits.
+TEST(ScaleThumbnail, PixelsAreTheSameInEveryBuild) {
+    EXPECT_EQ(ScalingHash(173, 97, {1, 32, 96, 100, 172, 256, 511}), 7115960870003436907ull);
+    EXPECT_EQ(ScalingHash(256, 256, {16, 32, 64, 96, 128}), 8298140380034640698ull);
+    EXPECT_EQ(ScalingHash(256, 128, {32, 128}), 16334003606527094982ull);
 }
 
 } // namespace
