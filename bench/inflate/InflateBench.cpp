@@ -11,6 +11,7 @@
 #include "inflate/Crc32.h"
 
 #include "BenchClock.h"
+#include "support/ContainerWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
@@ -93,12 +94,6 @@ Bytes RawDeflate(const Bytes& data, int level) {
     return out;
 }
 
-void Put32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-}
-
 struct DataSet {
     Bytes original;
     Bytes payload;   // raw DEFLATE
@@ -110,11 +105,8 @@ DataSet Make(const Bytes& original, int level) {
     DataSet d{original, RawDeflate(original, level), {}, 0};
     d.crc =
         static_cast<std::uint32_t>(crc32(0, original.data(), static_cast<uInt>(original.size())));
-    d.container = {0x41, 0xFA, 0, 0};
-    Put32(d.container, static_cast<std::uint32_t>(original.size()));
-    Put32(d.container, 0);
-    Put32(d.container, d.crc);
-    d.container.insert(d.container.end(), d.payload.begin(), d.payload.end());
+    d.container = container_writer::DeflatedContainer(static_cast<std::uint32_t>(original.size()),
+                                                      d.crc, d.payload);
     return d;
 }
 

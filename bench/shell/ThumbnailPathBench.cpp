@@ -11,6 +11,7 @@
 
 #include "BenchClock.h"
 #include "inflate/BenchData.h"
+#include "support/ContainerWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -26,10 +27,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void PutU32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
+using container_writer::PutU32;
 
 // A document whose preview is a photo-like picture.
 Bytes DocumentHead() {
@@ -57,11 +55,9 @@ struct Corpus {
         deflate(&z, Z_FINISH);
         payload.resize(z.total_out);
         deflateEnd(&z);
-        container = {0x41, 0xFA, 0, 0};
-        PutU32(container, static_cast<std::uint32_t>(head.size()));
-        PutU32(container, 0);
-        PutU32(container, static_cast<std::uint32_t>(crc32(0, head.data(), head.size())));
-        container.insert(container.end(), payload.begin(), payload.end());
+        container = container_writer::DeflatedContainer(
+            static_cast<std::uint32_t>(head.size()),
+            static_cast<std::uint32_t>(crc32(0, head.data(), head.size())), payload);
     }
 };
 

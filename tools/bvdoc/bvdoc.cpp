@@ -10,6 +10,7 @@
 #include "bitmap/BVBitmap.h"
 #include "common/HandlerLimits.h"
 #include "shell/ThumbnailScaler.h"
+#include "support/ContainerWriter.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -201,10 +202,7 @@ std::unique_ptr<BVBitmap> ReadPng(const Options& o) {
     return bitmap;
 }
 
-void PutU32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
+using container_writer::PutU32;
 
 // The preview: the image itself when it fits in 256 × 256, else scaled down.
 struct Preview {
@@ -260,18 +258,15 @@ bool Wrap(const Bytes& head, Form form, int level, Bytes* out) {
         return true;
     }
     const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, head.data(), head.size()));
-    *out = {0x41, 0xFA, static_cast<std::uint8_t>(form == Form::Stored ? 2 : 0), 0};
-    PutU32(*out, static_cast<std::uint32_t>(head.size()));
-    PutU32(*out, form == Form::Stored ? crc : 0);
     if (form == Form::Stored) {
-        out->insert(out->end(), head.begin(), head.end());
+        *out = container_writer::StoredContainer(head, crc);
         return true;
     }
-    PutU32(*out, crc);
     Bytes payload;
     if (!RawDeflate(head, level, &payload))
         return false;
-    out->insert(out->end(), payload.begin(), payload.end());
+    *out =
+        container_writer::DeflatedContainer(static_cast<std::uint32_t>(head.size()), crc, payload);
     return true;
 }
 
