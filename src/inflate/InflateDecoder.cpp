@@ -649,11 +649,11 @@ bool LinkSubTables(const std::int32_t* lengths, int n, const std::uint16_t* code
 // it the byte-at-a-time path peeks: its root, and a sub-table's bits after it.
 std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int simpleLimit,
                            const std::uint16_t* base, const std::uint8_t* extra,
-                           const TableRef& spec) {
-    const std::uint32_t specMask = (1u << spec.rootBits) - 1;
-    const HuffEntry& slot = spec.entries[spec.base + static_cast<int>(rev & specMask)];
+                           const TableRef& slow) {
+    const std::uint32_t slowMask = (1u << slow.rootBits) - 1;
+    const HuffEntry& slot = slow.entries[slow.base + static_cast<int>(rev & slowMask)];
     const std::uint32_t peek =
-        static_cast<std::uint32_t>(spec.rootBits) + (IsLink(slot.op) ? slot.op : 0);
+        static_cast<std::uint32_t>(slow.rootBits) + (IsLink(slot.op) ? slot.op : 0);
     const HuffEntry e = MakeEntry(sym, static_cast<int>(len), simpleLimit, base, extra);
     const std::uint32_t kind = IsLiteral(e.op)      ? kFastLiteral
                                : IsBase(e.op)       ? kFastBase
@@ -665,12 +665,12 @@ std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int si
 } // namespace
 
 // The canonical code of the n lengths, as the byte-at-a-time path's table
-// spec decodes it, into table: a root of rootBits index bits and sub-tables
+// (slow) decodes it, into table: a root of rootBits index bits and sub-tables
 // after it. False for an over-subscribed code and for one that does not fit in
 // capacity entries.
 bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
                                     const std::uint16_t* base, const std::uint8_t* extra,
-                                    const TableRef& spec, int rootBits, std::uint32_t* table,
+                                    const TableRef& slow, int rootBits, std::uint32_t* table,
                                     int capacity) {
     std::uint16_t codes[288];
     bool complete = false;
@@ -685,7 +685,7 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
             continue;
         }
         const std::uint32_t rev = codes[sym];
-        const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, spec);
+        const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, slow);
         if (len <= static_cast<std::uint32_t>(rootBits)) {
             for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
                 table[j] = entry;

@@ -127,7 +127,7 @@ class InflateDecoder {
     bool ClaimEntries(int size, int* start);
     bool PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry);
     bool BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
-                        const std::uint16_t* base, const std::uint8_t* extra, const TableRef& spec,
+                        const std::uint16_t* base, const std::uint8_t* extra, const TableRef& slow,
                         int rootBits, std::uint32_t* table, int capacity);
     void BuildFastTables(const std::int32_t* lengths, int nlit, int ndist);
     void UseFixedFastTables();
