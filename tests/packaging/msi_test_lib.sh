@@ -1,4 +1,4 @@
-# Shared by the per-user and release installer tests (sourced): results,
+# Shared by the installer tests (sourced): results,
 # Wine calls and registry reads. Needs wine_run (scripts/wine-run) and
 # WINEPREFIX set by the caller.
 failures=0
@@ -36,6 +36,7 @@ key_exists() { w reg query "$2" "/reg:$1" >/dev/null; }
 thumbnail_via_class() {
   local run=(w) out
   [ "$1" = 32 ] && run=(w32)
+  rm -f "$3.png"
   out=$("${run[@]}" "$2" --com --size 2 "$(win_path "$3")" "$(win_path "$3.png")")
   if [ $? -eq 77 ]; then
     echo "SKIP: $1-bit thumbnail: 32-bit programs cannot run on this machine"
@@ -44,4 +45,5 @@ thumbnail_via_class() {
   expect_eq "$1-bit thumbnail through the installed class" "$out" \
     "handler for .bvi: $clsid \"$display\" in $4
 $(win_path "$3"): 2 x 1 thumbnail with transparency"
+  [ -s "$3.png" ] && pass "$1-bit thumbnail written" || fail "$1-bit thumbnail missing"
 }

@@ -19,26 +19,15 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 
-skip() { echo "SKIP: $*"; exit 77; }
-failures=0
-pass() { echo "ok:   $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
-}
+wine_run=$source_dir/scripts/wine-run
+. "$(dirname "$0")/msi_test_lib.sh"
 
 command -v wixl >/dev/null || skip "wixl is missing (scripts/setup installs it)"
 
 # A prefix of the test's own, made afresh on every run.
 export WINEPREFIX=$work/prefix WINEARCH=win64
-wine_run=$source_dir/scripts/wine-run
 [ -x /usr/lib/wine/wine64 ] || skip "no 64-bit Wine loader found"
-w() { "$wine_run" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-
-clsid='{6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}'
-display='brbrivel2 Thumbnail ShellExtension'
-thumb='shellex\{E357FCCD-A995-4576-B01F-234630154E96}'
-extract='shellex\{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
+thumb=$thumb_entry extract=$extract_entry
 dir64='C:\Program Files\brivel2thumb'
 dir32='C:\Program Files (x86)\brivel2thumb'
 # The seven entries: key|value name (empty: the default value).
@@ -49,12 +38,9 @@ handler_keys=("CLSID\\$clsid" ".bvi\\$thumb" ".bvi\\$extract" ".bb2\\$thumb" ".b
 other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
 other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 
-reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
-  local selector=(/ve)
-  [ -n "$3" ] && selector=(/v "$3")
-  w reg query "HKCR\\$2" "${selector[@]}" "/reg:$1" | sed -n 's/^ *.* REG_SZ *//p'
-}
-key_exists() { w reg query "HKCR\\$2" "/reg:$1" >/dev/null; }
+# Registry reads relative to HKEY_CLASSES_ROOT.
+hkcr_value() { reg_value "$1" "HKCR\\$2" "$3"; }
+hkcr_exists() { key_exists "$1" "HKCR\\$2"; }
 installed_products() {  # "name version" per installed product of this package
   w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
     awk -v name="$display" '
@@ -63,7 +49,6 @@ installed_products() {  # "name version" per installed product of this package
       $1 == "DisplayVersion" { v = $3 }
       END { if (n == name) print n " " v }'
 }
-msiexec() { w msiexec "$@" /qn; }
 
 # --- Build: the package, a rebuild of it and a newer version --------------
 rm -rf "$work/prefix" "$work/msi"
@@ -103,7 +88,7 @@ for view in 64 32; do
   expected=("$display" "$dll" Apartment "$clsid" "$clsid" "$clsid" "$clsid")
   for i in "${!entries[@]}"; do
     key=${entries[$i]%|*} name=${entries[$i]#*|}
-    expect_eq "view $view: $key [${name:-default}]" "$(reg_value $view "$key" "$name")" "${expected[$i]}"
+    expect_eq "view $view: $key [${name:-default}]" "$(hkcr_value $view "$key" "$name")" "${expected[$i]}"
   done
 done
 
@@ -129,18 +114,9 @@ fi
 
 # --- A thumbnail through the installed class ----------------------------------
 cp "$source_dir/tests/data/two-pixels.bvi" "$work/doc.bvi"
-for bits in 64 32; do
-  [ $bits = 32 ] && [ -n "$skipped32" ] && continue
-  if [ $bits = 64 ]; then tool=$win64_dir/bin/bvthumb.exe; else tool=$work/win32/bin/bvthumb.exe; fi
-  rm -f "$work/doc$bits.png"
-  thumbnail=$(w --bits $bits "$tool" --com --size 2 "$(win_path "$work/doc.bvi")" \
-                "$(win_path "$work/doc$bits.png")")
-  if [ $bits = 64 ]; then dll="$dir64\\brivel2thumbx64.dll"; else dll="$dir32\\brivel2thumb.dll"; fi
-  expect_eq "$bits-bit thumbnail through the installed class" "$thumbnail" \
-    "handler for .bvi: $clsid \"$display\" in $dll
-$(win_path "$work/doc.bvi"): 2 x 1 thumbnail with transparency"
-  [ -s "$work/doc$bits.png" ] && pass "$bits-bit thumbnail written" || fail "$bits-bit thumbnail missing"
-done
+thumbnail_via_class 64 "$win64_dir/bin/bvthumb.exe" "$work/doc.bvi" "$dir64\\brivel2thumbx64.dll"
+[ -n "$skipped32" ] ||
+  thumbnail_via_class 32 "$work/win32/bin/bvthumb.exe" "$work/doc.bvi" "$dir32\\brivel2thumb.dll"
 
 # --- Major upgrade -------------------------------------------------------------
 msiexec /i "$(win_path "$rebuild")"
@@ -152,7 +128,7 @@ expect_eq "newer version replaces the installed product" "$(installed_products)"
 msiexec /i "$(win_path "$msi")"
 [ $? -ne 0 ] && pass "older version refused over a newer one" || fail "older version installed over a newer one"
 expect_eq "newer product still the only one" "$(installed_products)" "$display 26.6.1.0"
-expect_eq "view 64: DLL path after upgrades" "$(reg_value 64 "CLSID\\$clsid\\InprocServer32" "")" \
+expect_eq "view 64: DLL path after upgrades" "$(hkcr_value 64 "CLSID\\$clsid\\InprocServer32" "")" \
   "$dir64\\brivel2thumbx64.dll"
 
 # --- Uninstall -----------------------------------------------------------------
@@ -164,17 +140,14 @@ expect_eq "no product left" "$(installed_products)" ""
   pass "both DLLs removed" || fail "a DLL is left after uninstall"
 for view in 64 32; do
   for key in "${handler_keys[@]}"; do
-    key_exists $view "$key" && fail "view $view: $key left after uninstall" ||
+    hkcr_exists $view "$key" && fail "view $view: $key left after uninstall" ||
       pass "view $view: $key removed"
   done
-  expect_eq "view $view: unrelated value kept" "$(reg_value $view .bvi PerceivedType)" image
-  expect_eq "view $view: unrelated handler kept" "$(reg_value $view ".bvi\\$other_handler" "")" \
+  expect_eq "view $view: unrelated value kept" "$(hkcr_value $view .bvi PerceivedType)" image
+  expect_eq "view $view: unrelated handler kept" "$(hkcr_value $view ".bvi\\$other_handler" "")" \
     "$other_clsid"
-  expect_eq "view $view: unrelated class kept" "$(reg_value $view "CLSID\\$other_clsid" "")" unrelated
+  expect_eq "view $view: unrelated class kept" "$(hkcr_value $view "CLSID\\$other_clsid" "")" unrelated
 done
 
-# Nothing of this prefix may outlive the test.
-wineserver -k >/dev/null 2>&1 || true
-echo "$failures failure(s)"
-[ $failures -eq 0 ] || exit 1
+finish || exit 1
 [ -z "$skipped32" ] || skip "the 32-bit half: $skipped32"

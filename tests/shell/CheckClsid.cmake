@@ -38,7 +38,7 @@ set(clsid "{${a}-${b}-${c}-${d}-${e}}")
 set(copies
     "packaging/brivel2thumb.wxs|define ClassId = \"([^\"]*)\""
     "tests/packaging/ComActivationProbe.cpp|kClassId\\[\\] = L\"([^\"]*)\""
-    "tests/packaging/package_install_test.sh|\nclsid='([^']*)'")
+    "tests/packaging/msi_test_lib.sh|\nclsid='([^']*)'")
 set(failures "")
 foreach(copy IN LISTS copies)
   string(REPLACE "|" ";" copy "${copy}")
