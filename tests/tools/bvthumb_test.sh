@@ -22,7 +22,9 @@ check() {  # check NAME EXPECTED_EXIT EXPECTED_OUTPUT COMMAND...: stdout and std
     echo "ok   $name"; passes=$((passes + 1))
   fi
 }
-reg() { "${wine_run[@]}" reg "$@" >/dev/null 2>&1; }
+# In the registry view of the bitness under test: in WoW64 mode "reg" by
+# name is the 64-bit one.
+reg() { "${wine_run[@]}" reg "$@" "/reg:$bits" >/dev/null 2>&1; }
 
 # tests/data/two-pixels.bvi: a plain document whose preview is 2 x 1 pixels,
 # opaque red and half-transparent blue. The others are made from it.
