@@ -1,6 +1,20 @@
-# Shared by the installer tests (sourced): results,
-# Wine calls and registry reads. Needs wine_run (scripts/wine-run) and
-# WINEPREFIX set by the caller.
+# Shared by the installer tests, sourced with the test's own arguments:
+# argument parsing, results, Wine calls and registry reads. The caller sets
+# WINEPREFIX.
+#   --source DIR  the source tree   --win64-dir DIR  the 64-bit build tree
+#   --work DIR    the test's folder --probe EXE      the COM activation probe
+while [ $# -gt 0 ]; do
+  case $1 in
+    --source) source_dir=$2 ;;
+    --win64-dir) win64_dir=$2 ;;
+    --work) work=$2 ;;
+    --probe) probe=$2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+wine_run=$source_dir/scripts/wine-run
+
 failures=0
 skip() { echo "SKIP: $*"; exit 77; }
 pass() { echo "ok:   $*"; }
@@ -23,6 +37,14 @@ clsid='{6B1D2E40-7A35-4C8E-9F21-3D5A7C0B9E14}'
 display='brbrivel2 Thumbnail ShellExtension'
 thumb_entry='shellex\{E357FCCD-A995-4576-B01F-234630154E96}'
 extract_entry='shellex\{BB2E617C-0920-11d1-9A0B-00C04FC2D6C1}'
+
+# The seven registry entries of the handler: key|value name (empty: the
+# default value), relative to the classes root of the installation.
+entries=("CLSID\\$clsid|" "CLSID\\$clsid\\InprocServer32|" "CLSID\\$clsid\\InprocServer32|ThreadingModel"
+         ".bvi\\$thumb_entry|" ".bvi\\$extract_entry|" ".bb2\\$thumb_entry|" ".bb2\\$extract_entry|")
+# Seeded before an install; the uninstall must leave them.
+other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
+other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 
 reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
   local selector=(/ve)

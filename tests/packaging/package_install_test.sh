@@ -8,19 +8,7 @@
 # no way to run 32-bit programs for the 32-bit half).
 set -uo pipefail
 
-while [ $# -gt 0 ]; do
-  case $1 in
-    --source) source_dir=$2 ;;
-    --win64-dir) win64_dir=$2 ;;
-    --work) work=$2 ;;
-    --probe) probe=$2 ;;
-    *) echo "unknown argument $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-
-wine_run=$source_dir/scripts/wine-run
-. "$(dirname "$0")/msi_test_lib.sh"
+. "$(dirname "$0")/msi_test_lib.sh" "$@"
 
 command -v wixl >/dev/null || skip "wixl is missing (scripts/setup installs it)"
 
@@ -30,13 +18,7 @@ export WINEPREFIX=$work/prefix WINEARCH=win64
 thumb=$thumb_entry extract=$extract_entry
 dir64='C:\Program Files\brivel2thumb'
 dir32='C:\Program Files (x86)\brivel2thumb'
-# The seven entries: key|value name (empty: the default value).
-entries=("CLSID\\$clsid|" "CLSID\\$clsid\\InprocServer32|" "CLSID\\$clsid\\InprocServer32|ThreadingModel"
-         ".bvi\\$thumb|" ".bvi\\$extract|" ".bb2\\$thumb|" ".bb2\\$extract|")
 handler_keys=("CLSID\\$clsid" ".bvi\\$thumb" ".bvi\\$extract" ".bb2\\$thumb" ".bb2\\$extract")
-# Seeded before the install; the uninstall must leave them.
-other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
-other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 
 # Registry reads relative to HKEY_CLASSES_ROOT.
 hkcr_value() { reg_value "$1" "HKCR\\$2" "$3"; }

@@ -9,26 +9,12 @@
 # Exit 0 passed, 1 failed, 77 skipped (wixl or a 64-bit Wine is missing).
 set -uo pipefail
 
-while [ $# -gt 0 ]; do
-  case $1 in
-    --source) source_dir=$2 ;;
-    --win64-dir) win64_dir=$2 ;;
-    --work) work=$2 ;;
-    *) echo "unknown argument $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-wine_run=$source_dir/scripts/wine-run
-. "$(dirname "$0")/msi_test_lib.sh"
+. "$(dirname "$0")/msi_test_lib.sh" "$@"
 command -v wixl >/dev/null || skip "wixl is missing (scripts/setup installs it)"
 [ -x /usr/lib/wine/wine64 ] || skip "no 64-bit Wine loader found"
 export WINEPREFIX=$work/peruser-prefix WINEARCH=win64
 
 classes='HKCU\Software\Classes'
-entries=("CLSID\\$clsid|" "CLSID\\$clsid\\InprocServer32|" "CLSID\\$clsid\\InprocServer32|ThreadingModel"
-         ".bvi\\$thumb_entry|" ".bvi\\$extract_entry|" ".bb2\\$thumb_entry|" ".bb2\\$extract_entry|")
-other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
-other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 user_products() {  # "name version" of this package's installed products
   w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
     awk -v name="$display (current user)" '

@@ -9,16 +9,7 @@
 # Exit 0 passed, 1 failed, 77 skipped (a tool or a 64-bit Wine is missing).
 set -uo pipefail
 
-while [ $# -gt 0 ]; do
-  case $1 in
-    --source) source_dir=$2 ;;
-    --work) work=$2 ;;
-    *) echo "unknown argument $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-wine_run=$source_dir/scripts/wine-run
-. "$(dirname "$0")/msi_test_lib.sh"
+. "$(dirname "$0")/msi_test_lib.sh" "$@"
 for tool in git wixl msibuild zip unzip; do
   command -v $tool >/dev/null || skip "$tool is missing (scripts/setup installs it)"
 done
