@@ -557,11 +557,19 @@ void InflateDecoder::BuildFastTables(const std::int32_t* lengths, int nlit, int 
     static_assert(kFastLiteralRoot <= kMaxFastRoot && kFastDistanceRoot <= kMaxFastRoot,
                   "the builder's scratch covers the roots");
     fastFixed_ = false;
+    std::uint32_t lengthRest = 0;
+    std::uint32_t distanceRest = 0;
     fastReady_ =
         BuildFastTable(lengths, nlit, kLiteralSimpleLimit, kLengthBase, kLengthExtra, literalRef_,
-                       kFastLiteralRoot, fastLiterals_, kFastLiteralEntries) &&
+                       kFastLiteralRoot, fastLiterals_, kFastLiteralEntries, &lengthRest) &&
         BuildFastTable(lengths + nlit, ndist, 0, kDistanceBase, kDistanceExtra, distanceRef_,
-                       kFastDistanceRoot, fastDistances_, kFastDistanceEntries);
+                       kFastDistanceRoot, fastDistances_, kFastDistanceEntries, &distanceRest);
+    // The byte-at-a-time path peeks at least the literal/length root's worth
+    // of bits from the start of that code. A match's peeks are therefore
+    // covered by the next code's when neither of its codes is peeked further
+    // past its end than that root; a literal's always are.
+    const std::uint32_t literalRoot = static_cast<std::uint32_t>(literalRef_.rootBits);
+    fastUntracked_ = fastReady_ && lengthRest <= literalRoot && distanceRest <= literalRoot;
 }
 
 void InflateDecoder::UseFixedFastTables() {
@@ -667,11 +675,11 @@ std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int si
 // The canonical code of the n lengths, as the byte-at-a-time path's table
 // (slow) decodes it, into table: a root of rootBits index bits and sub-tables
 // after it. False for an over-subscribed code and for one that does not fit in
-// capacity entries.
+// capacity entries. *baseRest is the furthest any base's code is peeked past.
 bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
                                     const std::uint16_t* base, const std::uint8_t* extra,
                                     const TableRef& slow, int rootBits, std::uint32_t* table,
-                                    int capacity) {
+                                    int capacity, std::uint32_t* baseRest) {
     std::uint16_t codes[288];
     bool complete = false;
     if (!AssignCodes(lengths, n, codes, &complete) ||
@@ -686,6 +694,9 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
         }
         const std::uint32_t rev = codes[sym];
         const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, slow);
+        if (FastKind(entry) == kFastBase && FastRest(entry) > *baseRest) {
+            *baseRest = FastRest(entry);
+        }
         if (len <= static_cast<std::uint32_t>(rootBits)) {
             for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
                 table[j] = entry;
@@ -883,8 +894,10 @@ std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
 #endif
 }
 
+// The low n bits (n <= 16): a mask from the table costs one load, where
+// building it takes a variable shift and two more operations.
 inline std::uint32_t LowBits(std::uint64_t bits, std::uint32_t n) {
-    return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
+    return static_cast<std::uint32_t>(bits) & kMask[n];
 }
 
 inline void Move8(std::uint8_t* dst, const std::uint8_t* src) {
@@ -940,6 +953,16 @@ inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t le
     }
 }
 
+// The fast distance entry of the code at the start of bits, through its link.
+inline std::uint32_t DistanceEntry(const std::uint32_t* distances, std::uint32_t rootMask,
+                                   std::uint64_t bits) {
+    const std::uint32_t d = distances[bits & rootMask];
+    if (FastKind(d) != kFastLink) {
+        return d;
+    }
+    return distances[FastValue(d) + LowBits(bits >> FastLength(d), FastCount(d))];
+}
+
 // The table the byte-at-a-time path is left in after the code at the start of
 // bits: a sub-table when the code is longer than ref's root.
 TableRef RefAfterCode(const TableRef& ref, std::uint64_t bits) {
@@ -954,6 +977,137 @@ TableRef RefAfterCode(const TableRef& ref, std::uint64_t bits) {
 }
 
 } // namespace
+
+// The fast loops' bit reader and output position.
+struct InflateDecoder::FastCursor {
+    const std::uint8_t* in;
+    std::uint64_t bits;
+    std::uint32_t bitsLeft;
+    std::uint8_t* out;
+};
+
+namespace {
+
+// Room the roomy loop keeps after the output position: the longest match and
+// the words a copy may write past it.
+constexpr std::ptrdiff_t kRoomyMargin = 258 + kOverrun;
+
+} // namespace
+
+// The roomy loop: the fast loop's work without its checks, while more than
+// kRoomyMargin bytes of room and a refill's worth of input are left (outLimit
+// and inLimit are the last positions that allow that). Anything but a literal
+// or a usable match (the end of the block, an invalid code, an empty distance
+// table) is left, untouched, to the fast loop.
+//
+// It keeps no account of peeks. It runs only where the block's codes are
+// untracked, so that every symbol's peeks are covered by the next code's, and
+// it always stops with room left: the same read then goes on with another
+// code, in the fast loop or the byte-at-a-time path, and that code's peek
+// takes whatever input the last symbol's would have.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
+                                 const std::uint8_t* const outLimit,
+                                 const std::uint8_t* const inLimit) const {
+    const std::uint8_t* in = c.in;
+    std::uint64_t bits = c.bits;
+    std::uint32_t bitsLeft = c.bitsLeft;
+    std::uint8_t* out = c.out;
+    const std::uint32_t* const literals = fastLiterals_;
+    const std::uint32_t* const distances = fastDistances_;
+    constexpr std::uint32_t literalMask = (1u << kFastLiteralRoot) - 1;
+    constexpr std::uint32_t distanceMask = (1u << kFastDistanceRoot) - 1;
+
+    auto refill = [&]() {
+        bits |= LoadLittleEndian64(in) << bitsLeft;
+        in += (63 - bitsLeft) >> 3;
+        bitsLeft |= kRefillFloor;
+    };
+    auto literal = [&](std::uint32_t e) {
+        bits >>= FastLength(e);
+        bitsLeft -= FastLength(e);
+        *out++ = static_cast<std::uint8_t>(FastValue(e));
+    };
+    // Root literals take at most 11 bits, so after three of them the next
+    // entry can still be looked up before the refill.
+    refill();
+    std::uint32_t e = literals[bits & literalMask];
+    for (;;) {
+        if (FastKind(e) == kFastLiteral) {
+            literal(e);
+            e = literals[bits & literalMask];
+            if (FastKind(e) == kFastLiteral) {
+                literal(e);
+                e = literals[bits & literalMask];
+                if (FastKind(e) == kFastLiteral) {
+                    literal(e);
+                    e = literals[bits & literalMask];
+                }
+            }
+            if (out >= outLimit || in > inLimit) {
+                break;
+            }
+            refill();
+            continue;
+        }
+        if (FastKind(e) == kFastLink) {
+            e = literals[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
+            if (FastKind(e) == kFastLiteral) {
+                literal(e);
+                if (out >= outLimit || in > inLimit) {
+                    break;
+                }
+                refill();
+                e = literals[bits & literalMask];
+                continue;
+            }
+        }
+        if (FastKind(e) != kFastBase) {
+            break;
+        }
+        // A match, taken only once its distance is known to be usable.
+        const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
+        const std::uint32_t length = FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e));
+        const std::uint64_t distanceBits = bits >> lengthBits;
+        const std::uint32_t d = DistanceEntry(distances, distanceMask, distanceBits);
+        if (FastKind(d) != kFastBase) {
+            break;
+        }
+        const std::uint32_t distance =
+            FastValue(d) + LowBits(distanceBits >> FastLength(d), FastCount(d));
+        const std::uint32_t taken = lengthBits + FastLength(d) + FastCount(d);
+        bits >>= taken;
+        bitsLeft -= taken;
+        // The next entry is looked up before the copy, which it does not
+        // depend on.
+        const bool more = in <= inLimit;
+        if (more) {
+            refill();
+            e = literals[bits & literalMask];
+        }
+        const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
+        if (distance <= here) {
+            WildCopy(out, distance, length);
+        } else {
+            // Reaching before this call: from the window, in words where the
+            // match lies wholly before the call and not across the window's end.
+            const std::uint32_t windowAt =
+                (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
+            if (distance - here >= length && windowAt + length <= kWindowSize) {
+                CopyWords(out, window_ + windowAt, length);
+            } else {
+                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(length));
+            }
+        }
+        out += length;
+        if (!more || out >= outLimit) {
+            break;
+        }
+    }
+    c = FastCursor{in, bits, bitsLeft, out};
+}
 
 int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const int count) {
     if (!fastReady_ || pushBackPending_ || literalRef_.rootBits == 0 ||
@@ -1022,6 +1176,18 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
         *out++ = static_cast<std::uint8_t>(FastValue(e));
     };
 
+    // Most of a large read goes through the roomy loop; the fast loop below
+    // takes what it leaves: the end of the block, the read's last bytes, and
+    // every symbol of a block whose peeks need tracking.
+    if (fastUntracked_ && out < outEnd - kRoomyMargin && in <= lastRefill) {
+        FastCursor c{in, bits, bitsLeft, out};
+        DecodeRoomy(c, buffer, outEnd - kRoomyMargin, lastRefill);
+        in = c.in;
+        bits = c.bits;
+        bitsLeft = c.bitsLeft;
+        out = c.out;
+    }
+
     // Every pass starts with a refill done and e looked up. Root literals take
     // at most 11 bits, so after three of them the next entry can still be
     // looked up before the refill, which only adds bits above those in use.
@@ -1067,10 +1233,7 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
         if (FastKind(e) == kFastBase) {
             const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
             const std::uint64_t distanceBits = bits >> lengthBits;
-            std::uint32_t d = distances[distanceBits & distanceMask];
-            if (FastKind(d) == kFastLink) {
-                d = distances[FastValue(d) + LowBits(distanceBits >> FastLength(d), FastCount(d))];
-            }
+            const std::uint32_t d = DistanceEntry(distances, distanceMask, distanceBits);
             if (FastKind(d) != kFastBase) {
                 break;
             }

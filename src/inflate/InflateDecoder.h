@@ -128,7 +128,7 @@ class InflateDecoder {
     bool PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry);
     bool BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
                         const std::uint16_t* base, const std::uint8_t* extra, const TableRef& slow,
-                        int rootBits, std::uint32_t* table, int capacity);
+                        int rootBits, std::uint32_t* table, int capacity, std::uint32_t* baseRest);
     void BuildFastTables(const std::int32_t* lengths, int nlit, int ndist);
     void UseFixedFastTables();
     int Run(std::uint8_t* buffer, int count);
@@ -139,6 +139,9 @@ class InflateDecoder {
     bool DecodeDistance(int produced);
     int CopyMatch(std::uint8_t* buffer, int produced, int count);
     int DecodeFast(std::uint8_t* buffer, int produced, int count);
+    struct FastCursor;
+    void DecodeRoomy(FastCursor& c, std::uint8_t* buffer, const std::uint8_t* outLimit,
+                     const std::uint8_t* inLimit) const;
     void EndOfBlock();
     int Fail(); // state Error; returns -1
 
@@ -179,6 +182,9 @@ class InflateDecoder {
     static constexpr int kFastDistanceEntries = 402;
     bool fastReady_ = false;
     bool fastFixed_ = false; // the fast tables hold the fixed codes
+    // Every peek of a match's codes is covered by the peek of the code after
+    // it, so the roomy loop need only know the last symbol's (see DecodeRoomy).
+    bool fastUntracked_ = false;
     std::uint32_t fastLiterals_[kFastLiteralEntries] = {};
     std::uint32_t fastDistances_[kFastDistanceEntries] = {};
 

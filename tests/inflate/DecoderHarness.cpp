@@ -22,6 +22,7 @@ DecodeOutcome RunDecoder(const ByteVector& stream, const ChunkPlan& plan, int to
         const bool skip = seq.NextIsSkip();
         chunk.assign(static_cast<std::size_t>(n), 0);
         r.lastResult = decoder.Decode(skip ? nullptr : chunk.data(), n);
+        r.takenAfterRead.push_back(input.Taken());
         if (r.lastResult < 0) {
             break;
         }
@@ -36,7 +37,7 @@ DecodeOutcome RunDecoder(const ByteVector& stream, const ChunkPlan& plan, int to
     return r;
 }
 
-const int kPeekLimits[3] = {0, 13, 1 << 24};
+const int kPeekLimits[3] = {0, 37, 1 << 24};
 
 std::string Name(const char* format, int a) {
     char buf[64];
@@ -54,12 +55,16 @@ void ExpectDecodesTo(const ByteVector& stream, const ByteVector& expected, const
     ASSERT_EQ(ref.out, expected) << what;
     EXPECT_EQ(ref.state, bv_inflate::InflateDecoder::Done) << what;
     for (const ChunkPlan& plan : ChunkPlans()) {
+        if (!everyPlan && plan.name != "random_skips") {
+            continue;
+        }
+        std::vector<std::size_t> byteAtATime;
         for (int peek : kPeekLimits) {
-            if (!everyPlan && plan.name != "random_skips") {
-                continue;
-            }
             log.Clear();
             DecodeOutcome r = RunDecoder(stream, plan, total, peek);
+            if (peek == 0) {
+                byteAtATime = r.takenAfterRead;
+            }
             const std::string where = what + " plan " + plan.name + Name(" peek %d", peek);
             ASSERT_GE(r.lastResult, 0) << where;
             ASSERT_EQ(r.out.size(), expected.size()) << where;
@@ -69,6 +74,7 @@ void ExpectDecodesTo(const ByteVector& stream, const ByteVector& expected, const
                 }
             }
             EXPECT_EQ(r.taken, ref.taken) << where;
+            EXPECT_EQ(r.takenAfterRead, byteAtATime) << where;
             EXPECT_EQ(r.state, bv_inflate::InflateDecoder::Done) << where;
             EXPECT_EQ(log.Lines(), refLines) << where;
         }

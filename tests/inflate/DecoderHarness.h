@@ -47,6 +47,7 @@ struct DecodeOutcome {
     int lastResult = 0;        // result of the last Decode call
     bv_inflate::InflateDecoder::State state = bv_inflate::InflateDecoder::Idle;
     std::size_t taken = 0; // input bytes taken
+    std::vector<std::size_t> takenAfterRead;
 };
 
 // Decodes with the read sizes of plan until a call returns fewer bytes than
@@ -55,7 +56,8 @@ DecodeOutcome RunDecoder(const ByteVector& stream, const ChunkPlan& plan, int to
 
 // Decodes stream all at once, then under every read plan and peek limit (or
 // only the random plan with skips); every run must give expected,
-// take the same input bytes and write the same lines.
+// take the same input bytes and write the same lines. Within a plan, every
+// read must also have taken what the byte-at-a-time path took by then.
 void ExpectDecodesTo(const ByteVector& stream, const ByteVector& expected, const std::string& what,
                      bool everyPlan = true);
 

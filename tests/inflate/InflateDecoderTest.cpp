@@ -165,6 +165,54 @@ TEST(InflateDecoderTest, Hlit288Accepted) {
     ExpectDecodesTo(Hlit288Stream(false), ByteVector{'q'}, "hlit");
 }
 
+// A block whose distance codes are peeked further past their ends than the
+// literal/length root reaches: codes of 2 bits for 'a', 'b', the end and
+// length 3, and a complete distance code of lengths 1 to 15 whose 1- and
+// 7-bit codes leave 5 and 8 bits of the 6-bit root and sub-table unused.
+// Every read must still take exactly the bytes the byte-at-a-time path takes.
+TEST(InflateDecoderTest, DistancePeeksReachPastTinyLiteralRoot) {
+    BitWriter w;
+    DynamicHeader(w, true, 258, 16, FlatCodeLengthCode());
+    for (int sym = 0; sym < 258; ++sym) {
+        FlatLength(w, sym == 'a' || sym == 'b' || sym >= 256 ? 2 : 0);
+    }
+    for (int d = 0; d < 16; ++d) {
+        FlatLength(w, d < 15 ? d + 1 : 15);
+    }
+    ByteVector expected;
+    std::uint32_t s = 3;
+    for (int k = 0; k < 3000; ++k) {
+        s = s * 1103515245u + 12345u;
+        const std::uint32_t pick = (s >> 16) % 4;
+        if (expected.size() < 12 || pick < 2) {
+            w.Code(pick & 1, 2); // 'a' 00, 'b' 01
+            expected.push_back(pick & 1 ? 'b' : 'a');
+            continue;
+        }
+        w.Code(3, 2); // length 3
+        std::size_t distance = 1;
+        if (pick == 2) {
+            w.Code(0, 1); // distance symbol 0: distance 1
+        } else {
+            const std::uint32_t extra = (s >> 20) & 3;
+            w.Code(0x7E, 7); // distance symbol 6: 9 + two extra bits
+            w.Bits(extra, 2);
+            distance = 9 + extra;
+        }
+        for (int i = 0; i < 3; ++i) {
+            expected.push_back(expected[expected.size() - distance]);
+        }
+    }
+    // Literals last: a distance code's root is peeked in full even at the
+    // end of the data.
+    for (int k = 0; k < 4; ++k) {
+        w.Code(0, 2);
+        expected.push_back('a');
+    }
+    w.Code(2, 2); // end of block
+    ExpectDecodesTo(w.Finish(), expected, "tiny literal root");
+}
+
 // One crafted stream per failure: the lines written and the bytes produced
 // before the failure, under every read pattern.
 struct ErrorVector {
