@@ -52,6 +52,15 @@ const char* Name(Path path) {
     }
 }
 
+const auto kEveryPath = ::testing::Values(Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512);
+
+std::string TestName(const ::testing::TestParamInfo<Path>& info) {
+    return info.param == Path::Portable ? "Portable"
+           : info.param == Path::Sse2   ? "Sse2"
+           : info.param == Path::Avx2   ? "Avx2"
+                                        : "Avx512";
+}
+
 class EachPath : public ::testing::TestWithParam<Path> {
   protected:
     void SetUp() override {
@@ -108,14 +117,7 @@ TEST_P(EachPath, FindsTheFirstDifferenceAtEveryLengthAndPosition) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TextVector, EachPath,
-                         ::testing::Values(Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512),
-                         [](const ::testing::TestParamInfo<Path>& info) {
-                             return std::string(info.param == Path::Portable ? "Portable"
-                                                : info.param == Path::Sse2   ? "Sse2"
-                                                : info.param == Path::Avx2   ? "Avx2"
-                                                                             : "Avx512");
-                         });
+INSTANTIATE_TEST_SUITE_P(TextVector, EachPath, kEveryPath, TestName);
 
 // The comparisons' result by a byte walk.
 int ReferenceCompare(const std::uint8_t* a, int an, const std::uint8_t* b, int bn, bool folded) {
@@ -288,14 +290,7 @@ TEST_P(EachComparison, CStringsEndingAtAnUnreadablePage) {
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(TextVector, EachComparison,
-                         ::testing::Values(Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512),
-                         [](const ::testing::TestParamInfo<Path>& info) {
-                             return std::string(info.param == Path::Portable ? "Portable"
-                                                : info.param == Path::Sse2   ? "Sse2"
-                                                : info.param == Path::Avx2   ? "Avx2"
-                                                                             : "Avx512");
-                         });
+INSTANTIATE_TEST_SUITE_P(TextVector, EachComparison, kEveryPath, TestName);
 
 TEST(TextVector, ChoosesTheWidestPathThereIs) {
     const Path chosen = textvector::ChosenPath();
