@@ -308,7 +308,7 @@ BV_AVX512 __m512i LoadHalves(const std::uint8_t* p) {
     return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
 }
 
-// a + k 64-byte aligned.
+// a is 64-byte aligned; b need not be.
 template <bool Folded>
 BV_AVX512 std::uint64_t Differ64(const std::uint8_t* a, const std::uint8_t* b) {
     return Differ64<Folded>(_mm512_load_si512(a), LoadHalves(b));
@@ -432,24 +432,17 @@ Avx512CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end,
     }
 }
 
-// The C string is read in 64-byte blocks, aligned to 64 after the first, that
-// never cross into another page; a block is read only when every byte before
-// it belongs to the string, so its page exists. The text's bytes are read
-// exactly.
+// The first block: y holds the string's first `first` bytes (1 to 64), the
+// rest of it zero.
 template <bool Folded>
-BV_AVX512 BV_OVERREADS int Avx512CompareCString(const std::uint8_t* a, int an, const char* str,
-                                                int limit) {
-    const auto* s = reinterpret_cast<const std::uint8_t*>(str);
+BV_INLINE BV_AVX512 BV_OVERREADS int CStringFirstBlock(const std::uint8_t* a, int an,
+                                                       const std::uint8_t* s, int limit, __m512i y,
+                                                       int first) {
     // Positions before `end` decide: the text's bytes and, unless limit stops
     // the string there, the string's byte just past them.
     const int end = an < limit ? an + 1 : an;
-    const auto address = reinterpret_cast<std::uintptr_t>(s);
-    const int pageRoom = 4096 - static_cast<int>(address & 4095);
-    const int first = pageRoom < 64 ? pageRoom : 64; // the string's bytes in the first block
-    const std::uint64_t readable = Low(first);
-    const __m512i y = _mm512_maskz_loadu_epi8(readable, s);
     const __m512i x = _mm512_maskz_loadu_epi8(Low(an < 64 ? an : 64), a);
-    const std::uint64_t zero = _mm512_testn_epi8_mask(y, y) & readable;
+    const std::uint64_t zero = _mm512_testn_epi8_mask(y, y) & Low(first);
     const std::uint64_t events = (Differ64<Folded>(x, y) | zero) & Low(end < first ? end : first);
     if (events != 0)
         return AtEvent(a, an, s, 0, events, zero);
@@ -458,15 +451,42 @@ BV_AVX512 BV_OVERREADS int Avx512CompareCString(const std::uint8_t* a, int an, c
     if (an == first) // every byte before an is the string's, so s[an] may be read
         return end == an || s[an] == 0 ? 0 : -(an + 1);
     // The first block reached at least the string's first 64-byte boundary.
-    return Avx512CStringFrom<Folded>(a, an, s, end, 64 - static_cast<int>(address & 63));
+    const int k = 64 - static_cast<int>(reinterpret_cast<std::uintptr_t>(s) & 63);
+    return Avx512CStringFrom<Folded>(a, an, s, end, k);
+}
+
+// A string that starts within 64 bytes of its page's end: its first block
+// stops at the page's end.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX512 BV_OVERREADS int
+Avx512CStringNearPageEnd(const std::uint8_t* a, int an, const std::uint8_t* s, int limit) {
+    const int first = 4096 - static_cast<int>(reinterpret_cast<std::uintptr_t>(s) & 4095);
+    const __m512i y = _mm512_maskz_loadu_epi8(Low(first), s);
+    return CStringFirstBlock<Folded>(a, an, s, limit, y, first);
+}
+
+// The C string is read in 64-byte blocks, aligned to 64 after the first, that
+// never cross into another page; a block is read only when every byte before
+// it belongs to the string, so its page exists. The text's bytes are read
+// exactly. The usual first block is a plain load: one whose mask must first
+// be worked out from the address would start later.
+template <bool Folded>
+BV_AVX512 BV_OVERREADS int Avx512CompareCString(const std::uint8_t* a, int an, const char* str,
+                                                int limit) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(str);
+    if ((reinterpret_cast<std::uintptr_t>(s) & 4095) > 4096 - 64)
+        return Avx512CStringNearPageEnd<Folded>(a, an, s, limit);
+    return CStringFirstBlock<Folded>(a, an, s, limit, _mm512_loadu_si512(s), 64);
 }
 
 #pragma GCC diagnostic pop
 
 bool Has(Path path) {
-    // The processor's answer, asked once per path.
+    // The processor's answer, asked once per path. The AVX-512BW kernels make
+    // their masks with BMI2's bzhi, which such processors have; asked all the same.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 = avx2 && __builtin_cpu_supports("avx512bw");
+    static const bool avx512 =
+        avx2 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
     return path == Path::Avx2 ? avx2 : path == Path::Avx512 ? avx512 : true;
 }
 #endif // BV_TEXT_WIDE

@@ -5,11 +5,13 @@
 // these loops knows about two-byte characters except FoldText, which leaves
 // the second byte of a two-byte character unfolded. Every loop reads only the
 // bytes its arguments name: blocks that would cross the end are done by
-// overlapping the previous block or byte by byte, never by reading past it.
+// overlapping the previous block, by masked loads or byte by byte, never by
+// reading past it. The one exception is a C string's end, which the AVX-512BW
+// comparison finds in aligned blocks that stay within the string's page.
 //
 // SSE2 is the baseline on x86 (both DLLs are built with it); where the
-// processor has AVX2 or AVX-512BW the long comparisons use the widest of
-// them, chosen once on first use. Elsewhere portable word-at-a-time code runs.
+// processor has AVX2 or AVX-512BW the comparisons use the widest of them,
+// chosen once on first use. Elsewhere portable word-at-a-time code runs.
 #pragma once
 
 #include <atomic>
