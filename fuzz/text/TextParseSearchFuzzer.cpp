@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -179,6 +180,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(first->StartsWithTextNoCase(half) ==
           (back.size() <= front.size() &&
            ReferenceCompareNoCase(front.substr(0, back.size()), back) == 0));
+    // The back half as a C string (its bytes up to the first zero), whole and
+    // as a prefix comparison of a length taken from the input.
+    const std::string backString = back.substr(0, std::strlen(back.c_str()));
+    Check(first->CompareCStringNoCase(back.c_str()) == ReferenceCompareNoCase(front, backString));
+    if (!front.empty()) {
+        const std::size_t n = text.size() % 97;
+        Check(first->CompareCStringPrefixNoCase(back.c_str(), static_cast<int>(n), 0) ==
+              ReferenceCompareNoCase(front.substr(0, n), backString.substr(0, n)));
+    }
     half->Release();
     first->Release();
     // A zero-terminated prefix: the pattern up to its first zero byte.

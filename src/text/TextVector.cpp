@@ -2,6 +2,7 @@
 
 #include "text/TextBytes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -10,7 +11,7 @@
 // GCC cannot keep 32- and 64-byte vectors aligned in a Windows stack frame
 // (it may spill them with aligned moves into a 16-byte-aligned frame), so the
 // wide paths are left to the native build; both DLLs share the SSE2 one.
-#if !defined(_WIN32)
+#if !defined(_WIN32) && defined(__x86_64__)
 #define BV_TEXT_WIDE 1
 #endif
 #endif
@@ -78,6 +79,47 @@ BV_INLINE int PortableMismatch(const std::uint8_t* a, const std::uint8_t* b, int
             return k + __builtin_ctzll(x ^ y) / 8;
         if (k == n - 8)
             return n;
+    }
+}
+
+// The comparisons' result once the first difference, or its absence, is known.
+BV_INLINE int AtDifference(const std::uint8_t* a, const std::uint8_t* b, int k) {
+    return a[k] < b[k] ? -(k + 1) : k + 1;
+}
+
+BV_INLINE int ByLength(int an, int bn) {
+    const int n = an < bn ? an : bn;
+    return an == bn ? 0 : an < bn ? -(n + 1) : n + 1;
+}
+
+// Every path but the widest compares through Mismatch, which already runs the
+// chosen path's long kernel.
+template <bool Folded>
+int MismatchCompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
+    const int n = an < bn ? an : bn;
+    const int k = Mismatch(a, b, n, Folded);
+    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
+}
+
+// The C string's end is found a block at a time just before the block is
+// compared, so that a long string is read once from memory, and never past
+// its end or past the byte that decides the result.
+template <bool Folded>
+int MismatchCompareCString(const std::uint8_t* a, int an, const char* s, int limit) {
+    constexpr int kBlock = 8192;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s);
+    for (int done = 0;;) {
+        const int block = std::min(an - done, kBlock);
+        const auto room = static_cast<std::size_t>(std::min(block, limit - done));
+        const int len = static_cast<int>(strnlen(s + done, room));
+        const int k = Mismatch(a + done, p + done, len, Folded);
+        if (k < len)
+            return AtDifference(a, p, done + k);
+        done += len;
+        if (len < block)
+            return done + 1; // the C string ended first
+        if (done == an)
+            return done < limit && p[done] != 0 ? -(done + 1) : 0;
     }
 }
 
@@ -231,7 +273,13 @@ BV_AVX2 int Avx2Kernel(const std::uint8_t* a, const std::uint8_t* b, int n, bool
 
 // --- AVX-512BW: sixty-four bytes -------------------------------------------------------
 
-#define BV_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
+// Masked loads read only the bytes their mask names (the others are neither
+// read nor faulted on), so a range of up to 64 bytes is one block whatever
+// its length.
+#define BV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,bmi,bmi2")))
+// The C-string kernels read whole aligned blocks, past the terminator but
+// never into the next page, which a byte-exact checker would report.
+#define BV_OVERREADS __attribute__((no_sanitize_address))
 
 BV_AVX512 __m512i Fold64(__m512i x) {
     const __m512i offset = _mm512_sub_epi8(x, _mm512_set1_epi8('A'));
@@ -239,10 +287,7 @@ BV_AVX512 __m512i Fold64(__m512i x) {
     return _mm512_mask_add_epi8(x, upper, x, _mm512_set1_epi8(0x20));
 }
 
-template <bool Folded>
-BV_AVX512 std::uint64_t Differ64(const std::uint8_t* a, const std::uint8_t* b) {
-    __m512i x = _mm512_loadu_si512(a);
-    __m512i y = _mm512_loadu_si512(b);
+template <bool Folded> BV_AVX512 std::uint64_t Differ64(__m512i x, __m512i y) {
     if (Folded) {
         x = Fold64(x);
         y = Fold64(y);
@@ -250,47 +295,209 @@ BV_AVX512 std::uint64_t Differ64(const std::uint8_t* a, const std::uint8_t* b) {
     return _mm512_cmpneq_epi8_mask(x, y);
 }
 
+// GCC's headers make the upper half of a widened 256-bit vector undefined
+// by initialising a variable with itself, which -Wmaybe-uninitialized reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// A 64-byte load that straddles two cache lines costs about twice as much as
+// two 32-byte loads of which one straddles, so the side that cannot be
+// aligned is read in halves.
+BV_AVX512 __m512i LoadHalves(const std::uint8_t* p) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// a is 64-byte aligned; b need not be.
 template <bool Folded>
-BV_AVX512 int Avx512Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    if (n < 64)
-        return Avx2Mismatch<Folded>(a, b, n);
-    int k = 0;
-    // Two blocks a round keep more loads in flight on long ranges.
+BV_AVX512 std::uint64_t Differ64(const std::uint8_t* a, const std::uint8_t* b) {
+    return Differ64<Folded>(_mm512_load_si512(a), LoadHalves(b));
+}
+
+// The lowest n bits, 0 <= n <= 64.
+BV_AVX512 std::uint64_t Low(int n) {
+    return _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(n));
+}
+
+// Ranges this long come from memory beyond the first-level cache, a page at
+// a time: a touch one page ahead starts the next page's translation and
+// fetch while this one is compared.
+constexpr int kAhead = 4096;
+
+// Bit i set where a[i] and b[i] differ, for i < n <= 64.
+template <bool Folded>
+BV_AVX512 std::uint64_t DifferUpTo64(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    const std::uint64_t live = Low(n);
+    return Differ64<Folded>(_mm512_maskz_loadu_epi8(live, a), _mm512_maskz_loadu_epi8(live, b));
+}
+
+// n > 64. Kept out of line so that the short comparisons save no registers.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX512 int Avx512LongMismatch(const std::uint8_t* a,
+                                                           const std::uint8_t* b, int n) {
+    if (const std::uint64_t m = Differ64<Folded>(_mm512_loadu_si512(a), _mm512_loadu_si512(b)))
+        return __builtin_ctzll(m);
+    // From the first 64-byte boundary of a on, a's blocks are aligned.
+    int k = 64 - static_cast<int>(reinterpret_cast<std::uintptr_t>(a) & 63);
+    for (; n - k >= 128 + kAhead; k += 128) {
+        _mm_prefetch(reinterpret_cast<const char*>(a + k + kAhead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(b + k + kAhead), _MM_HINT_T0);
+        if ((Differ64<Folded>(a + k, b + k) | Differ64<Folded>(a + k + 64, b + k + 64)) != 0)
+            break;
+    }
+    // Two blocks a round keep more loads in flight.
     for (; n - k >= 128; k += 128)
         if ((Differ64<Folded>(a + k, b + k) | Differ64<Folded>(a + k + 64, b + k + 64)) != 0)
             break;
     for (; n - k >= 64; k += 64)
         if (const std::uint64_t m = Differ64<Folded>(a + k, b + k))
             return k + __builtin_ctzll(m);
-    if (k < n) {
-        const int last = n - 64;
-        if (const std::uint64_t m = Differ64<Folded>(a + last, b + last))
-            return last + __builtin_ctzll(m);
-    }
+    if (k < n)
+        if (const std::uint64_t m = DifferUpTo64<Folded>(a + k, b + k, n - k))
+            return k + __builtin_ctzll(m);
     return n;
+}
+
+template <bool Folded>
+BV_AVX512 int Avx512Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    if (n > 64)
+        return Avx512LongMismatch<Folded>(a, b, n);
+    const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
+    return m != 0 ? __builtin_ctzll(m) : n;
 }
 
 BV_AVX512 int Avx512Kernel(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {
     return folded ? Avx512Mismatch<true>(a, b, n) : Avx512Mismatch<false>(a, b, n);
 }
 
+template <bool Folded>
+__attribute__((noinline)) BV_AVX512 int Avx512CompareLong(const std::uint8_t* a, int an,
+                                                          const std::uint8_t* b, int bn) {
+    const int n = an < bn ? an : bn;
+    const int k = Avx512LongMismatch<Folded>(a, b, n);
+    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
+}
+
+template <bool Folded>
+BV_AVX512 int Avx512CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
+    const int n = an < bn ? an : bn;
+    if (n > 64)
+        return Avx512CompareLong<Folded>(a, an, b, bn);
+    const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
+    return m != 0 ? AtDifference(a, b, __builtin_ctzll(m)) : ByLength(an, bn);
+}
+
+// The result at the first position p of a block at k where the bytes differ
+// or the C string ends (zero: bit p set where the string's byte is zero). p
+// may be an, the byte that says whether the string goes on past the text.
+BV_AVX512 int AtEvent(const std::uint8_t* a, int an, const std::uint8_t* s, int k,
+                      std::uint64_t events, std::uint64_t zero) {
+    const int bit = __builtin_ctzll(events);
+    const int p = k + bit;
+    if (p == an)
+        return (zero >> bit & 1) != 0 ? 0 : -(an + 1);
+    if ((zero >> bit & 1) != 0)
+        return p + 1; // the C string ended first
+    return AtDifference(a, s, p);
+}
+
+// From k on, where s + k is 64-byte aligned and every byte before k is
+// checked; k < end. Out of line, so that short strings save no registers.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX512 BV_OVERREADS int
+Avx512CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end, int k) {
+    for (; end - k > 128 + kAhead; k += 128) {
+        _mm_prefetch(reinterpret_cast<const char*>(a + k + kAhead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(s + k + kAhead), _MM_HINT_T0);
+        const __m512i y0 = _mm512_load_si512(s + k);
+        const __m512i y1 = _mm512_load_si512(s + k + 64);
+        const __m512i least = _mm512_min_epu8(y0, y1);
+        const std::uint64_t any = Differ64<Folded>(LoadHalves(a + k), y0) |
+                                  Differ64<Folded>(LoadHalves(a + k + 64), y1) |
+                                  _mm512_testn_epi8_mask(least, least);
+        if (any != 0)
+            break;
+    }
+    for (;; k += 64) {
+        const __m512i y = _mm512_load_si512(s + k);
+        const int left = end - k;
+        const int text = an - k < 64 ? an - k : 64;
+        const __m512i x = _mm512_maskz_loadu_epi8(Low(text), a + k);
+        const std::uint64_t zero = _mm512_testn_epi8_mask(y, y);
+        const std::uint64_t events = (Differ64<Folded>(x, y) | zero) & Low(left < 64 ? left : 64);
+        if (events != 0)
+            return AtEvent(a, an, s, k, events, zero);
+        if (left <= 64)
+            return 0;
+    }
+}
+
+// The first block: y holds the string's first `first` bytes (1 to 64), the
+// rest of it zero.
+template <bool Folded>
+BV_INLINE BV_AVX512 BV_OVERREADS int CStringFirstBlock(const std::uint8_t* a, int an,
+                                                       const std::uint8_t* s, int limit, __m512i y,
+                                                       int first) {
+    // Positions before `end` decide: the text's bytes and, unless limit stops
+    // the string there, the string's byte just past them.
+    const int end = an < limit ? an + 1 : an;
+    const __m512i x = _mm512_maskz_loadu_epi8(Low(an < 64 ? an : 64), a);
+    const std::uint64_t zero = _mm512_testn_epi8_mask(y, y) & Low(first);
+    const std::uint64_t events = (Differ64<Folded>(x, y) | zero) & Low(end < first ? end : first);
+    if (events != 0)
+        return AtEvent(a, an, s, 0, events, zero);
+    if (an < first || end <= first)
+        return 0;    // the block held the text and the string's byte after it
+    if (an == first) // every byte before an is the string's, so s[an] may be read
+        return end == an || s[an] == 0 ? 0 : -(an + 1);
+    // The first block reached at least the string's first 64-byte boundary.
+    const int k = 64 - static_cast<int>(reinterpret_cast<std::uintptr_t>(s) & 63);
+    return Avx512CStringFrom<Folded>(a, an, s, end, k);
+}
+
+// A string that starts within 64 bytes of its page's end: its first block
+// stops at the page's end.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX512 BV_OVERREADS int
+Avx512CStringNearPageEnd(const std::uint8_t* a, int an, const std::uint8_t* s, int limit) {
+    const int first = 4096 - static_cast<int>(reinterpret_cast<std::uintptr_t>(s) & 4095);
+    const __m512i y = _mm512_maskz_loadu_epi8(Low(first), s);
+    return CStringFirstBlock<Folded>(a, an, s, limit, y, first);
+}
+
+// The C string is read in 64-byte blocks, aligned to 64 after the first, that
+// never cross into another page; a block is read only when every byte before
+// it belongs to the string, so its page exists. The text's bytes are read
+// exactly. The usual first block is a plain load: one whose mask must first
+// be worked out from the address would start later.
+template <bool Folded>
+BV_AVX512 BV_OVERREADS int Avx512CompareCString(const std::uint8_t* a, int an, const char* str,
+                                                int limit) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(str);
+    if ((reinterpret_cast<std::uintptr_t>(s) & 4095) > 4096 - 64)
+        return Avx512CStringNearPageEnd<Folded>(a, an, s, limit);
+    return CStringFirstBlock<Folded>(a, an, s, limit, _mm512_loadu_si512(s), 64);
+}
+
+#pragma GCC diagnostic pop
+
 bool Has(Path path) {
-    // The processor's answer, asked once per path.
+    // The processor's answer, asked once per path. The AVX-512BW kernels make
+    // their masks with BMI2's bzhi, which such processors have; asked all the same.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 = avx2 && __builtin_cpu_supports("avx512bw");
+    static const bool avx512 =
+        avx2 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
     return path == Path::Avx2 ? avx2 : path == Path::Avx512 ? avx512 : true;
 }
 #endif // BV_TEXT_WIDE
 
 constexpr Path kWidestFirst[] = {Path::Avx512, Path::Avx2, Path::Sse2, Path::Portable};
 
-// The long comparisons call the chosen path's kernel straight through
-// detail::longKernels, cased and folded. The pointers start at a resolver that asks the
-// processor on first use (not at load: the processor's answers may not be
-// ready before the program starts), stores the choice and runs it. Threads
-// that race there store the same pointers.
-template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n);
-
+// The comparisons call the chosen path's kernels straight through the
+// pointers in detail. They start at resolvers that ask the processor on first
+// use (not at load: the processor's answers may not be ready before the
+// program starts), store the choice and run it. Threads that race there store
+// the same pointers.
 template <bool Folded> detail::LongKernel LongKernelFor(Path path) {
     switch (path) {
 #ifdef BV_TEXT_WIDE
@@ -308,11 +515,49 @@ template <bool Folded> detail::LongKernel LongKernelFor(Path path) {
     }
 }
 
-template <bool Folded> int Resolve(const std::uint8_t* a, const std::uint8_t* b, int n) {
+template <bool Folded> RangeKernel RangesFor(Path path) {
+#ifdef BV_TEXT_WIDE
+    if (path == Path::Avx512)
+        return Avx512CompareRanges<Folded>;
+#endif
+    (void)path;
+    return MismatchCompareRanges<Folded>;
+}
+
+template <bool Folded> CStringKernel CStringsFor(Path path) {
+#ifdef BV_TEXT_WIDE
+    if (path == Path::Avx512)
+        return Avx512CompareCString<Folded>;
+#endif
+    (void)path;
+    return MismatchCompareCString<Folded>;
+}
+
+void Choose() {
     const Path path = ChosenPath();
+
     detail::longKernels[0].store(LongKernelFor<false>(path), std::memory_order_relaxed);
     detail::longKernels[1].store(LongKernelFor<true>(path), std::memory_order_relaxed);
-    return LongKernelFor<Folded>(path)(a, b, n);
+    detail::rangeKernels[0].store(RangesFor<false>(path), std::memory_order_relaxed);
+    detail::rangeKernels[1].store(RangesFor<true>(path), std::memory_order_relaxed);
+    detail::cstringKernels[0].store(CStringsFor<false>(path), std::memory_order_relaxed);
+    detail::cstringKernels[1].store(CStringsFor<true>(path), std::memory_order_relaxed);
+}
+
+template <bool Folded> int ResolveLong(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    Choose();
+    return LongKernelFor<Folded>(ChosenPath())(a, b, n);
+}
+
+template <bool Folded>
+int ResolveRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
+    Choose();
+    return RangesFor<Folded>(ChosenPath())(a, an, b, bn);
+}
+
+template <bool Folded> int ResolveCString(const std::uint8_t* a, int an, const char* s, int limit) {
+    Choose();
+    return CStringsFor<Folded>(ChosenPath())(a, an, s, limit);
 }
 
 } // namespace
@@ -343,8 +588,23 @@ Path ChosenPath() {
     return Path::Portable;
 }
 
+RangeKernel RangeKernelFor(Path path, bool folded) {
+    if (MismatchFor(path) == nullptr)
+        return nullptr;
+    return folded ? RangesFor<true>(path) : RangesFor<false>(path);
+}
+
+CStringKernel CStringKernelFor(Path path, bool folded) {
+    if (MismatchFor(path) == nullptr)
+        return nullptr;
+    return folded ? CStringsFor<true>(path) : CStringsFor<false>(path);
+}
+
 namespace detail {
-std::atomic<LongKernel> longKernels[2] = {{Resolve<false>}, {Resolve<true>}};
+std::atomic<LongKernel> longKernels[2] = {{ResolveLong<false>}, {ResolveLong<true>}};
+std::atomic<RangeKernel> rangeKernels[2] = {{ResolveRanges<false>}, {ResolveRanges<true>}};
+std::atomic<CStringKernel> cstringKernels[2] = {{ResolveCString<false>}, {ResolveCString<true>}};
+
 } // namespace detail
 
 int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded) {

@@ -5,11 +5,13 @@
 // these loops knows about two-byte characters except FoldText, which leaves
 // the second byte of a two-byte character unfolded. Every loop reads only the
 // bytes its arguments name: blocks that would cross the end are done by
-// overlapping the previous block or byte by byte, never by reading past it.
+// overlapping the previous block, by masked loads or byte by byte, never by
+// reading past it. The one exception is a C string's end, which the AVX-512BW
+// comparison finds in aligned blocks that stay within the string's page.
 //
 // SSE2 is the baseline on x86 (both DLLs are built with it); where the
-// processor has AVX2 or AVX-512BW the long comparisons use the widest of
-// them, chosen once on first use. Elsewhere portable word-at-a-time code runs.
+// processor has AVX2 or AVX-512BW the comparisons use the widest of them,
+// chosen once on first use. Elsewhere portable word-at-a-time code runs.
 #pragma once
 
 #include <atomic>
@@ -35,6 +37,16 @@ int MismatchAny(const std::uint8_t* a, const std::uint8_t* b, int n, bool folded
 int FindPair(const std::uint8_t* t, int from, int last, std::uint8_t first, int gap,
              std::uint8_t second, bool folded);
 
+// The comparisons' result: 0 when a[0, an) and b[0, bn) are equal (after
+// folding when folded); else +-(k + 1) at the first difference k, signed by
+// the raw bytes there, or +-(shorter length + 1) when one range is a prefix
+// of the other; negative when a is the smaller. an, bn >= 0.
+inline int CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn, bool folded);
+// The same against the zero-terminated s, of which at most limit bytes count;
+// an <= limit. s is read in blocks that may run past its terminator but never
+// into another page.
+inline int CompareCString(const std::uint8_t* a, int an, const char* s, int limit, bool folded);
+
 // Copies src[0, n) to dst folded, except that a lead byte with a byte after
 // it in [0, end) is copied with that byte unfolded as one character. src[0]
 // starts a character and n <= end. Returns the bytes copied: n, or n + 1 when
@@ -50,6 +62,13 @@ MismatchKernel MismatchFor(Path path);
 // The path Mismatch uses for long ranges.
 Path ChosenPath();
 
+using RangeKernel = int (*)(const std::uint8_t*, int, const std::uint8_t*, int);
+using CStringKernel = int (*)(const std::uint8_t*, int, const char*, int);
+// Null when this build or this processor lacks the path; CompareRanges and
+// CompareCString run the chosen path's.
+RangeKernel RangeKernelFor(Path path, bool folded);
+CStringKernel CStringKernelFor(Path path, bool folded);
+
 // Ranges of 16 to 32 bytes, the common short texts, are compared in the
 // caller, in two blocks; a call would cost as much as the comparison.
 namespace detail {
@@ -59,6 +78,9 @@ namespace detail {
 using LongKernel = int (*)(const std::uint8_t*, const std::uint8_t*, int);
 extern std::atomic<LongKernel> longKernels[2];
 constexpr int kLongFrom = 33;
+// The whole comparisons, cased and folded, which the members tail-call.
+extern std::atomic<RangeKernel> rangeKernels[2];
+extern std::atomic<CStringKernel> cstringKernels[2];
 
 #ifdef BV_TEXT_SSE2
 // Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
@@ -97,6 +119,15 @@ inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool fo
     if (n >= detail::kLongFrom)
         return detail::longKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, b, n);
     return MismatchAny(a, b, n, folded);
+}
+
+inline int CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn,
+                         bool folded) {
+    return detail::rangeKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, an, b, bn);
+}
+
+inline int CompareCString(const std::uint8_t* a, int an, const char* s, int limit, bool folded) {
+    return detail::cstringKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, an, s, limit);
 }
 
 } // namespace textvector

@@ -56,17 +56,8 @@ Range OfBytes(const std::uint8_t* p, int count, int offset) {
     return {p + offset, count};
 }
 
-// 0 when equal; else +-(k + 1) at the first difference k, signed by the raw
-// bytes there, or +-(shorter length + 1) when one range is a prefix of the
-// other; negative when a is the smaller. Folded bytes only decide equality.
 template <bool NoCase> int Positioned(Range a, Range b) {
-    const int n = std::min(a.n, b.n);
-    const int k = textvector::Mismatch(a.p, b.p, n, NoCase);
-    if (k < n)
-        return a.p[k] < b.p[k] ? -(k + 1) : k + 1;
-    if (a.n == b.n)
-        return 0;
-    return a.n < b.n ? -(n + 1) : n + 1;
+    return textvector::CompareRanges(a.p, a.n, b.p, b.n, NoCase);
 }
 
 int Sign(int v) {
@@ -74,7 +65,7 @@ int Sign(int v) {
 }
 
 template <bool NoCase> bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    return textvector::Mismatch(a, b, n, NoCase) == n;
+    return textvector::CompareRanges(a, n, b, n, NoCase) == 0;
 }
 
 // A null other matches only an empty text; a missing one never matches.
@@ -90,28 +81,11 @@ template <bool NoCase> bool EndsWith(const VMString& s, Range p, bool given) {
     return SameBytes<NoCase>(U(s.Text()) + (s.Length() - p.n), p.p, p.n);
 }
 
-// Positioned against a C string of which at most `limit` bytes count. Its
-// end is found a block at a time just before the block is compared, so that
-// a long string is read once from memory, and never past its end or past
-// the byte that decides the result.
+// Positioned against a C string of which at most `limit` bytes count.
 template <bool NoCase> int PositionedCString(Range own, const char* other, int limit) {
     if (other == nullptr)
         return Positioned<NoCase>(own, {});
-    constexpr int kBlock = 8192;
-    const std::uint8_t* p = U(other);
-    for (int done = 0;;) {
-        const int block = std::min(own.n - done, kBlock);
-        const auto room = static_cast<std::size_t>(std::min(block, limit - done));
-        const int len = static_cast<int>(strnlen(other + done, room));
-        const int k = textvector::Mismatch(own.p + done, p + done, len, NoCase);
-        if (k < len)
-            return own.p[done + k] < p[done + k] ? -(done + k + 1) : done + k + 1;
-        done += len;
-        if (len < block)
-            return done + 1; // the other ended first
-        if (done == own.n)
-            return done < limit && p[done] != 0 ? -(done + 1) : 0;
-    }
+    return textvector::CompareCString(own.p, own.n, other, limit, NoCase);
 }
 
 // The first n bytes of the text from `from` against another operand, which

@@ -5,10 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
+
+#if defined(__unix__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -41,6 +50,15 @@ const char* Name(Path path) {
     default:
         return "AVX-512BW";
     }
+}
+
+const auto kEveryPath = ::testing::Values(Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512);
+
+std::string TestName(const ::testing::TestParamInfo<Path>& info) {
+    return info.param == Path::Portable ? "Portable"
+           : info.param == Path::Sse2   ? "Sse2"
+           : info.param == Path::Avx2   ? "Avx2"
+                                        : "Avx512";
 }
 
 class EachPath : public ::testing::TestWithParam<Path> {
@@ -99,14 +117,180 @@ TEST_P(EachPath, FindsTheFirstDifferenceAtEveryLengthAndPosition) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TextVector, EachPath,
-                         ::testing::Values(Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512),
-                         [](const ::testing::TestParamInfo<Path>& info) {
-                             return std::string(info.param == Path::Portable ? "Portable"
-                                                : info.param == Path::Sse2   ? "Sse2"
-                                                : info.param == Path::Avx2   ? "Avx2"
-                                                                             : "Avx512");
-                         });
+INSTANTIATE_TEST_SUITE_P(TextVector, EachPath, kEveryPath, TestName);
+
+// The comparisons' result by a byte walk.
+int ReferenceCompare(const std::uint8_t* a, int an, const std::uint8_t* b, int bn, bool folded) {
+    const int n = std::min(an, bn);
+    for (int k = 0; k < n; ++k)
+        if (folded ? Fold(a[k]) != Fold(b[k]) : a[k] != b[k])
+            return a[k] < b[k] ? -(k + 1) : k + 1;
+    return an == bn ? 0 : an < bn ? -(n + 1) : n + 1;
+}
+
+// Letters of both cases, their neighbours, bytes that differ from each other
+// by the case bit without being letters, and Shift-JIS lead bytes; zero only
+// where the caller wants it.
+std::uint8_t PickByte(std::mt19937& rng, bool zero) {
+    static const std::uint8_t kBytes[] = {'a', 'A', 'z', 'Z',  'm',  'M',  '@',  '[',  '`',
+                                          '{', '0', ' ', 0xC1, 0xE1, 0x81, 0x9F, 0xFC, 0x7F};
+    if (zero && rng() % 16 == 0)
+        return 0;
+    return kBytes[rng() % sizeof kBytes];
+}
+
+// b is a, its letters' case swapped at random, with one byte changed at
+// random when `change` (sometimes into the other case of a non-letter).
+Bytes Twin(const Bytes& a, std::mt19937& rng, bool change, bool zero) {
+    Bytes b = a;
+    for (auto& c : b)
+        if (Fold(c) != c || (c >= 'a' && c <= 'z'))
+            c = rng() % 2 ? static_cast<std::uint8_t>(c ^ 0x20) : c;
+    if (change && !b.empty()) {
+        auto& c = b[rng() % b.size()];
+        c = rng() % 2 ? static_cast<std::uint8_t>(c ^ 0x20) : PickByte(rng, zero);
+        if (!zero && c == 0)
+            c = 'q';
+    }
+    return b;
+}
+
+class EachComparison : public ::testing::TestWithParam<Path> {
+  protected:
+    void SetUp() override {
+        if (textvector::MismatchFor(GetParam()) == nullptr)
+            GTEST_SKIP() << "this build or processor has no " << Name(GetParam()) << " path";
+    }
+};
+
+// Ranges of every length up to a few blocks and some that run through the
+// long loops, the other range as long, shorter or longer, the first
+// difference anywhere or nowhere.
+TEST_P(EachComparison, RangesMatchAByteWalk) {
+    std::mt19937 rng(31);
+    std::vector<int> lengths;
+    for (int n = 0; n <= 200; ++n)
+        lengths.push_back(n);
+    for (int n : {255, 256, 257, 1000, 4096 + 300, 9000})
+        lengths.push_back(n);
+    for (int n : lengths) {
+        for (int round = 0; round < 8; ++round) {
+            Bytes a(static_cast<std::size_t>(n));
+            for (auto& c : a)
+                c = PickByte(rng, true);
+            Bytes b = Twin(a, rng, round % 2 == 1, true);
+            if (round >= 4) // one range a prefix of the other, the other way round every time
+                b.resize(round % 2 ? b.size() + 1 + rng() % 70 : rng() % (b.size() + 1), 'x');
+            // Exact heap blocks, so that a read past either range is caught.
+            const auto x = std::make_unique<std::uint8_t[]>(a.size());
+            const auto y = std::make_unique<std::uint8_t[]>(b.size());
+            std::copy(a.begin(), a.end(), x.get());
+            std::copy(b.begin(), b.end(), y.get());
+            const int an = static_cast<int>(a.size()), bn = static_cast<int>(b.size());
+            for (bool folded : {false, true}) {
+                const auto kernel = textvector::RangeKernelFor(GetParam(), folded);
+                const int want = ReferenceCompare(x.get(), an, y.get(), bn, folded);
+                ASSERT_EQ(kernel(x.get(), an, y.get(), bn), want)
+                    << "n " << an << "/" << bn << " round " << round << " folded " << folded;
+                ASSERT_EQ(textvector::CompareRanges(x.get(), an, y.get(), bn, folded), want)
+                    << "n " << an << "/" << bn << " round " << round << " folded " << folded;
+            }
+        }
+    }
+}
+
+// Long ranges at every pair of misalignments, with a difference in the
+// prefetching loop, in the tail, or none.
+TEST_P(EachComparison, LongRangesAtEveryAlignment) {
+    std::mt19937 rng(37);
+    const int n = 4096 + 700;
+    Bytes a(n + 64), b(n + 64);
+    for (auto& c : a)
+        c = PickByte(rng, false);
+    for (int ao = 0; ao < 64; ao += 5) {
+        for (int bo = 0; bo < 64; bo += 7) {
+            std::copy(a.begin() + ao, a.begin() + ao + n, b.begin() + bo);
+            const int at[] = {n, 100, 3000, n - 1, n - 70};
+            const int k = at[(ao + bo) % 5];
+            if (k < n)
+                b[static_cast<std::size_t>(bo + k)] ^= 0x01;
+            for (bool folded : {false, true}) {
+                const auto kernel = textvector::RangeKernelFor(GetParam(), folded);
+                ASSERT_EQ(kernel(a.data() + ao, n, b.data() + bo, n),
+                          ReferenceCompare(a.data() + ao, n, b.data() + bo, n, folded))
+                    << "offsets " << ao << " " << bo << " folded " << folded;
+            }
+            if (k < n)
+                b[static_cast<std::size_t>(bo + k)] ^= 0x01;
+        }
+    }
+}
+
+int ReferenceCString(const Bytes& a, const char* s, int limit, bool folded) {
+    const int len = static_cast<int>(std::min<std::size_t>(std::strlen(s), limit));
+    return ReferenceCompare(a.data(), static_cast<int>(a.size()),
+                            reinterpret_cast<const std::uint8_t*>(s), len, folded);
+}
+
+// C strings ending anywhere before, at or after the text's end, with zero
+// bytes inside the text, under limits that cut either side.
+TEST_P(EachComparison, CStringsMatchAByteWalk) {
+    std::mt19937 rng(41);
+    for (int round = 0; round < 30000; ++round) {
+        const int n = static_cast<int>(round < 20000 ? rng() % 140 : rng() % 3000);
+        Bytes a(static_cast<std::size_t>(n));
+        for (auto& c : a)
+            c = PickByte(rng, true);
+        Bytes b = Twin(a, rng, round % 3 == 0, false);
+        for (auto& c : b)
+            c = c == 0 ? 'n' : c; // the string's own bytes are never zero
+        b.resize(rng() % 4 == 0 ? rng() % (b.size() + 1) : b.size() + rng() % 3, 'y');
+        std::string s(b.begin(), b.end());
+        const int limits[] = {INT_MAX, n, n + 1, static_cast<int>(rng() % (n + 1))};
+        const int limit = limits[rng() % 4];
+        if (limit < n)
+            a.resize(static_cast<std::size_t>(limit)); // the text side never exceeds limit
+        for (bool folded : {false, true}) {
+            const auto kernel = textvector::CStringKernelFor(GetParam(), folded);
+            ASSERT_EQ(kernel(a.data(), static_cast<int>(a.size()), s.c_str(), limit),
+                      ReferenceCString(a, s.c_str(), limit, folded))
+                << "round " << round << " folded " << folded;
+        }
+    }
+}
+
+#if defined(__unix__)
+// A C string that ends at the last byte before an inaccessible page, at every
+// distance from a 64-byte boundary: the string's blocks must stop at its page.
+TEST_P(EachComparison, CStringsEndingAtAnUnreadablePage) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    auto* base = static_cast<char*>(map);
+    ASSERT_EQ(mprotect(base + page, page, PROT_NONE), 0);
+    std::mt19937 rng(43);
+    for (int len = 0; len < 200; ++len) {
+        char* s = base + page - len - 1;
+        for (int i = 0; i < len; ++i)
+            s[i] = static_cast<char>('A' + rng() % 26);
+        s[len] = 0;
+        for (int n : {len, len + 1, len / 2, len + 64}) {
+            Bytes a(s, s + std::min(n, len));
+            a.resize(static_cast<std::size_t>(n), 'e');
+            for (auto& c : a)
+                c = Fold(c);
+            for (bool folded : {false, true}) {
+                const auto kernel = textvector::CStringKernelFor(GetParam(), folded);
+                ASSERT_EQ(kernel(a.data(), n, s, INT_MAX), ReferenceCString(a, s, INT_MAX, folded))
+                    << "length " << len << " n " << n << " folded " << folded;
+            }
+        }
+    }
+    munmap(map, 2 * page);
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(TextVector, EachComparison, kEveryPath, TestName);
 
 TEST(TextVector, ChoosesTheWidestPathThereIs) {
     const Path chosen = textvector::ChosenPath();
