@@ -978,6 +978,32 @@ TableRef RefAfterCode(const TableRef& ref, std::uint64_t bits) {
 
 } // namespace
 
+// Copies a match to out, with at least kOverrun bytes of room after it, in
+// whole words where it can. A match wholly before this call, not across the
+// window's end, comes from the window; the words read past it stay inside the
+// work area, and the ones written past it inside the room. One that reaches
+// across the call's start or the window's end is copied exactly.
+// Inlined: both fast loops call it once per match.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline void
+InflateDecoder::CopyMatchWithRoom(std::uint8_t* buffer, std::uint8_t* out, std::uint32_t distance,
+                                  std::uint32_t length) const {
+    const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
+    if (distance <= here) {
+        WildCopy(out, distance, length);
+        return;
+    }
+    const std::uint32_t windowAt =
+        (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
+    if (distance - here >= length && windowAt + length <= kWindowSize) {
+        CopyWords(out, window_ + windowAt, length);
+    } else {
+        CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(length));
+    }
+}
+
 // The fast loops' bit reader and output position.
 struct InflateDecoder::FastCursor {
     const std::uint8_t* in;
@@ -1087,20 +1113,7 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
             refill();
             e = literals[bits & literalMask];
         }
-        const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
-        if (distance <= here) {
-            WildCopy(out, distance, length);
-        } else {
-            // Reaching before this call: from the window, in words where the
-            // match lies wholly before the call and not across the window's end.
-            const std::uint32_t windowAt =
-                (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
-            if (distance - here >= length && windowAt + length <= kWindowSize) {
-                CopyWords(out, window_ + windowAt, length);
-            } else {
-                CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(length));
-            }
-        }
+        CopyMatchWithRoom(buffer, out, distance, length);
         out += length;
         if (!more || out >= outLimit) {
             break;
@@ -1247,22 +1260,12 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
             consume(FastCount(d));
             const std::uint32_t here = static_cast<std::uint32_t>(out - buffer);
             const std::uint32_t room = static_cast<std::uint32_t>(outEnd - out);
-            // A match wholly before this call, not across the window's end,
-            // comes from the window; the words read past it stay inside the
-            // work area, and the ones written past it inside the room.
-            const std::uint32_t windowAt =
-                (static_cast<std::uint32_t>(windowPos_) + here - distance) & kWindowMask;
-            if (distance <= here && room >= length + kOverrun) {
-                WildCopy(out, distance, length);
-                out += length;
-            } else if (distance > here && distance - here >= length && room >= length + kOverrun &&
-                       windowAt + length <= kWindowSize) {
-                CopyWords(out, window_ + windowAt, length);
+            if (room >= length + kOverrun) {
+                CopyMatchWithRoom(buffer, out, distance, length);
                 out += length;
             } else {
-                // Reaching before this call, or near the end of the read: an
-                // exact copy, and a match longer than the room goes on in the
-                // copy state.
+                // Near the end of the read: an exact copy, and a match longer
+                // than the room goes on in the copy state.
                 const std::uint32_t n = length < room ? length : room;
                 CopyFromHistory(buffer, static_cast<int>(here), distance, static_cast<int>(n));
                 out += n;

@@ -134,6 +134,8 @@ class InflateDecoder {
     int Run(std::uint8_t* buffer, int count);
     void RefreshWindow(const std::uint8_t* buffer, int produced);
     void CopyFromHistory(std::uint8_t* buffer, int at, std::uint32_t distance, int n) const;
+    void CopyMatchWithRoom(std::uint8_t* buffer, std::uint8_t* out, std::uint32_t distance,
+                           std::uint32_t length) const;
     int DecodeStored(std::uint8_t* buffer, int produced, int count);
     bool DecodeCode(std::uint8_t* buffer, int& produced);
     bool DecodeDistance(int produced);

@@ -53,6 +53,15 @@ reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
 }
 key_exists() { w reg query "$2" "/reg:$1" >/dev/null; }
 
+installed_products() {  # installed_products NAME: "name version" per installed product so named
+  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
+    awk -v name="$1" '
+      /^HKEY/ { if (n == name) print n " " v; n = ""; v = "" }
+      $1 == "DisplayName" { sub(/^ *DisplayName *REG_SZ */, ""); n = $0 }
+      $1 == "DisplayVersion" { v = $3 }
+      END { if (n == name) print n " " v }'
+}
+
 # thumbnail_via_class BITS BVTHUMB DOC DLL: bvthumb --com names the installed
 # DLL as the handler of .bvi and gets a real thumbnail through it.
 thumbnail_via_class() {

@@ -23,14 +23,6 @@ handler_keys=("CLSID\\$clsid" ".bvi\\$thumb" ".bvi\\$extract" ".bb2\\$thumb" ".b
 # Registry reads relative to HKEY_CLASSES_ROOT.
 hkcr_value() { reg_value "$1" "HKCR\\$2" "$3"; }
 hkcr_exists() { key_exists "$1" "HKCR\\$2"; }
-installed_products() {  # "name version" per installed product of this package
-  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
-    awk -v name="$display" '
-      /^HKEY/ { if (n == name) print n " " v; n = ""; v = "" }
-      $1 == "DisplayName" { sub(/^ *DisplayName *REG_SZ */, ""); n = $0 }
-      $1 == "DisplayVersion" { v = $3 }
-      END { if (n == name) print n " " v }'
-}
 
 # --- Build: the package, a rebuild of it and a newer version --------------
 rm -rf "$work/prefix" "$work/msi"
@@ -103,20 +95,20 @@ thumbnail_via_class 64 "$win64_dir/bin/bvthumb.exe" "$work/doc.bvi" "$dir64\\bri
 # --- Major upgrade -------------------------------------------------------------
 msiexec /i "$(win_path "$rebuild")"
 expect_eq "rebuild of the same version: exit code" $? 0
-expect_eq "rebuild replaces the installed product" "$(installed_products)" "$display 26.5.22.0"
+expect_eq "rebuild replaces the installed product" "$(installed_products "$display")" "$display 26.5.22.0"
 msiexec /i "$(win_path "$newer")"
 expect_eq "newer version: exit code" $? 0
-expect_eq "newer version replaces the installed product" "$(installed_products)" "$display 26.6.1.0"
+expect_eq "newer version replaces the installed product" "$(installed_products "$display")" "$display 26.6.1.0"
 msiexec /i "$(win_path "$msi")"
 [ $? -ne 0 ] && pass "older version refused over a newer one" || fail "older version installed over a newer one"
-expect_eq "newer product still the only one" "$(installed_products)" "$display 26.6.1.0"
+expect_eq "newer product still the only one" "$(installed_products "$display")" "$display 26.6.1.0"
 expect_eq "view 64: DLL path after upgrades" "$(hkcr_value 64 "CLSID\\$clsid\\InprocServer32" "")" \
   "$dir64\\brivel2thumbx64.dll"
 
 # --- Uninstall -----------------------------------------------------------------
 msiexec /x "$(win_path "$newer")"
 expect_eq "msiexec /x exit code" $? 0
-expect_eq "no product left" "$(installed_products)" ""
+expect_eq "no product left" "$(installed_products "$display")" ""
 [ ! -e "$c_drive/Program Files/brivel2thumb/brivel2thumbx64.dll" ] &&
   [ ! -e "$c_drive/Program Files (x86)/brivel2thumb/brivel2thumb.dll" ] &&
   pass "both DLLs removed" || fail "a DLL is left after uninstall"

@@ -15,14 +15,6 @@ command -v wixl >/dev/null || skip "wixl is missing (scripts/setup installs it)"
 export WINEPREFIX=$work/peruser-prefix WINEARCH=win64
 
 classes='HKCU\Software\Classes'
-user_products() {  # "name version" of this package's installed products
-  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
-    awk -v name="$display (current user)" '
-      /^HKEY/ { if (n == name) print n " " v; n = ""; v = "" }
-      $1 == "DisplayName" { sub(/^ *DisplayName *REG_SZ */, ""); n = $0 }
-      $1 == "DisplayVersion" { v = $3 }
-      END { if (n == name) print n " " v }'
-}
 
 # --- Build: the package, a rebuild of it and a newer version ----------------
 rm -rf "$WINEPREFIX" "$work/peruser-msi"
@@ -98,17 +90,17 @@ fi
 # --- Major upgrade -----------------------------------------------------------------
 msiexec /i "$(win_path "$rebuild")"
 expect_eq "rebuild of the same version: exit code" $? 0
-expect_eq "rebuild replaces the installed product" "$(user_products)" "$display (current user) 26.5.22.0"
+expect_eq "rebuild replaces the installed product" "$(installed_products "$display (current user)")" "$display (current user) 26.5.22.0"
 msiexec /i "$(win_path "$newer")"
 expect_eq "newer version: exit code" $? 0
-expect_eq "newer version replaces the installed product" "$(user_products)" "$display (current user) 26.6.1.0"
+expect_eq "newer version replaces the installed product" "$(installed_products "$display (current user)")" "$display (current user) 26.6.1.0"
 msiexec /i "$(win_path "$msi")"
 [ $? -ne 0 ] && pass "older version refused over a newer one" || fail "older version installed over a newer one"
 
 # --- Uninstall ---------------------------------------------------------------------
 msiexec /x "$(win_path "$newer")"
 expect_eq "msiexec /x exit code" $? 0
-expect_eq "no product left" "$(user_products)" ""
+expect_eq "no product left" "$(installed_products "$display (current user)")" ""
 [ ! -e "$files" ] && pass "program folder removed" || fail "$files left after uninstall"
 for view in 64 32; do
   for key in "CLSID\\$clsid" ".bvi\\$thumb_entry" ".bvi\\$extract_entry" ".bb2\\$thumb_entry" ".bb2\\$extract_entry"; do
