@@ -18,6 +18,10 @@ const std::uint32_t* CrcTable();
 // of one table step per byte, computed with carry-less multiplication where
 // the processor has it and eight table lookups per 8 bytes elsewhere.
 std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size);
+// Without the 512-bit path: 128-bit carry-less multiplication where the
+// processor has it (what Crc32Update does on processors without
+// vector carry-less multiply, and in the DLLs).
+std::uint32_t Crc32UpdateNarrow(std::uint32_t reg, const void* data, std::size_t size);
 // The table path alone (what Crc32Update does without carry-less multiply).
 std::uint32_t Crc32UpdateTable(std::uint32_t reg, const void* data, std::size_t size);
 

@@ -55,8 +55,9 @@ TEST(InflateTablesTest, CrcIsTheStandardOne) {
     const char* check = "123456789";
     EXPECT_EQ(~Crc32Update(kCrcPreset, check, 9), 0xCBF43926u);
     EXPECT_EQ(~Crc32Update(kCrcPreset, nullptr, 0), 0u);
-    // Every length and alignment, in pieces, against one step per byte: both
-    // the folding path (64 bytes and more) and the table path.
+    // Every length and alignment, in pieces, against one step per byte: the
+    // 512-bit folding path (256 bytes and more, where the processor has it),
+    // the 128-bit one (64 bytes and more) and the table path.
     std::vector<std::uint8_t> data(1100);
     for (std::size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<std::uint8_t>(i * 37 + 11 + (i >> 7));
@@ -71,6 +72,8 @@ TEST(InflateTablesTest, CrcIsTheStandardOne) {
             std::uint32_t reg = Crc32Update(kCrcPreset, piece.data(), split);
             reg = Crc32Update(reg, piece.data() + split, len - split);
             ASSERT_EQ(~reg, want) << start << " " << len;
+            ASSERT_EQ(~Crc32UpdateNarrow(kCrcPreset, piece.data(), len), want)
+                << start << " " << len;
             ASSERT_EQ(~Crc32UpdateTable(kCrcPreset, piece.data(), len), want)
                 << start << " " << len;
         }
