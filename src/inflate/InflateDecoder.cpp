@@ -501,19 +501,22 @@ bool InflateDecoder::PlaceLongCode(int root, std::uint32_t rev, int len, HuffEnt
     return true;
 }
 
-// Fast table entries: bits 0-3 the code length (a link: the root bits), 4-5
-// clear, so that the low six bits are a shift count; 6-9 how many bits past
-// the code's end the byte-at-a-time path peeks at; 10-12 the kind; 13-16 a
-// base's extra bits or a link's sub-table index bits; 17-31 the literal, the
-// base, or a link's sub-table start.
+// Fast table entries: bits 0-5 the bits the symbol takes, its code and a
+// base's extra bits (a link: the root bits), a shift count that needs no
+// sum, so that the next code's lookup waits only for the entry; 6-9 how many
+// bits past the code's end the byte-at-a-time path peeks at; 10-12 the kind;
+// 13-16 a base's extra bits or a link's sub-table index bits; 17-31 the
+// literal, the base, or a link's sub-table start.
 namespace {
 
+// A base is the only kind with bit 10 set, so that one test finds it.
 constexpr std::uint32_t kFastLiteral = 0 << 10;
 constexpr std::uint32_t kFastBase = 1 << 10;
 constexpr std::uint32_t kFastEnd = 2 << 10;
-constexpr std::uint32_t kFastLink = 3 << 10;
 constexpr std::uint32_t kFastInvalid = 4 << 10;
+constexpr std::uint32_t kFastLink = 6 << 10;
 constexpr std::uint32_t kFastKind = 7 << 10;
+static_assert(((kFastEnd | kFastInvalid | kFastLink) & kFastBase) == 0, "one bit tells a base");
 
 constexpr std::uint32_t FastEntry(std::uint32_t kind, std::uint32_t value, std::uint32_t len,
                                   std::uint32_t count, std::uint32_t rest) {
@@ -521,6 +524,9 @@ constexpr std::uint32_t FastEntry(std::uint32_t kind, std::uint32_t value, std::
 }
 constexpr std::uint32_t FastKind(std::uint32_t e) {
     return e & kFastKind;
+}
+constexpr bool IsFastBase(std::uint32_t e) {
+    return (e & kFastBase) != 0;
 }
 constexpr std::uint32_t FastLength(std::uint32_t e) {
     return e & 63;
@@ -534,8 +540,14 @@ constexpr std::uint32_t FastCount(std::uint32_t e) {
 constexpr std::uint32_t FastValue(std::uint32_t e) {
     return e >> 17;
 }
+// The code's own bits (a base's extra bits follow them).
+constexpr std::uint32_t FastCode(std::uint32_t e) {
+    return FastLength(e) - FastCount(e);
+}
 static_assert(FastValue(FastEntry(kFastBase, 24577, 15, 13, 14)) == 24577, "bases fit");
-static_assert(FastLength(FastEntry(kFastBase, 24577, 15, 13, 14)) == 15, "the shift is clean");
+static_assert(FastLength(FastEntry(kFastBase, 24577, 15 + 13, 13, 14)) == 28 &&
+                  FastCode(FastEntry(kFastBase, 24577, 15 + 13, 13, 14)) == 15,
+              "the shift is clean");
 
 // The fixed codes' lengths (RFC 1951, 3.2.6).
 struct FixedLengths {
@@ -667,7 +679,8 @@ std::uint32_t FastEntryFor(int sym, std::uint32_t rev, std::uint32_t len, int si
                                : IsBase(e.op)       ? kFastBase
                                : IsEndOfBlock(e.op) ? kFastEnd
                                                     : kFastInvalid;
-    return FastEntry(kind, e.value, len, OpCount(e.op), peek - len);
+    const std::uint32_t count = kind == kFastBase ? OpCount(e.op) : 0;
+    return FastEntry(kind, e.value, len + count, count, peek - len);
 }
 
 } // namespace
@@ -957,7 +970,7 @@ inline void WildCopy(std::uint8_t* dst, std::uint32_t distance, std::uint32_t le
 inline std::uint32_t DistanceEntry(const std::uint32_t* distances, std::uint32_t rootMask,
                                    std::uint64_t bits) {
     const std::uint32_t d = distances[bits & rootMask];
-    if (FastKind(d) != kFastLink) {
+    if (__builtin_expect(IsFastBase(d), 1) || FastKind(d) != kFastLink) {
         return d;
     }
     return distances[FastValue(d) + LowBits(bits >> FastLength(d), FastCount(d))];
@@ -1078,7 +1091,10 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
             refill();
             continue;
         }
-        if (FastKind(e) == kFastLink) {
+        if (__builtin_expect(!IsFastBase(e), 0)) {
+            if (FastKind(e) != kFastLink) {
+                break;
+            }
             e = literals[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
             if (FastKind(e) == kFastLiteral) {
                 literal(e);
@@ -1089,33 +1105,33 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
                 e = literals[bits & literalMask];
                 continue;
             }
+            if (!IsFastBase(e)) {
+                break;
+            }
         }
-        if (FastKind(e) != kFastBase) {
+        // A match, taken only once its distance is known to be usable and
+        // the input can be refilled after it (in moves only in refills).
+        if (in > inLimit) {
             break;
         }
-        // A match, taken only once its distance is known to be usable.
-        const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
-        const std::uint32_t length = FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e));
-        const std::uint64_t distanceBits = bits >> lengthBits;
+        const std::uint64_t distanceBits = bits >> FastLength(e);
         const std::uint32_t d = DistanceEntry(distances, distanceMask, distanceBits);
-        if (FastKind(d) != kFastBase) {
+        if (!IsFastBase(d)) {
             break;
         }
+        const std::uint32_t length = FastValue(e) + (LowBits(bits, FastLength(e)) >> FastCode(e));
         const std::uint32_t distance =
-            FastValue(d) + LowBits(distanceBits >> FastLength(d), FastCount(d));
-        const std::uint32_t taken = lengthBits + FastLength(d) + FastCount(d);
+            FastValue(d) + (LowBits(distanceBits, FastLength(d)) >> FastCode(d));
+        const std::uint32_t taken = FastLength(e) + FastLength(d);
         bits >>= taken;
         bitsLeft -= taken;
         // The next entry is looked up before the copy, which it does not
         // depend on.
-        const bool more = in <= inLimit;
-        if (more) {
-            refill();
-            e = literals[bits & literalMask];
-        }
+        refill();
+        e = literals[bits & literalMask];
         CopyMatchWithRoom(buffer, out, distance, length);
         out += length;
-        if (!more || out >= outLimit) {
+        if (out >= outLimit) {
             break;
         }
     }
@@ -1244,17 +1260,16 @@ int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const i
             }
         }
         if (FastKind(e) == kFastBase) {
-            const std::uint32_t lengthBits = FastLength(e) + FastCount(e);
-            const std::uint64_t distanceBits = bits >> lengthBits;
+            const std::uint64_t distanceBits = bits >> FastLength(e);
             const std::uint32_t d = DistanceEntry(distances, distanceMask, distanceBits);
             if (FastKind(d) != kFastBase) {
                 break;
             }
-            consume(FastLength(e));
+            consume(FastCode(e));
             peekPast(FastRest(e));
             pending = 0;
             const std::uint32_t length = FastValue(e) + LowBits(bits, FastCount(e));
-            consume(FastCount(e) + FastLength(d));
+            consume(FastCount(e) + FastCode(d));
             peekPast(FastRest(d));
             const std::uint32_t distance = FastValue(d) + LowBits(bits, FastCount(d));
             consume(FastCount(d));
