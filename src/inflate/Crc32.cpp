@@ -195,6 +195,15 @@ bool HaveWide() {
     return have;
 }
 #endif // BV_CRC32_WIDE
+
+// The whole 16-byte blocks through fold, the bytes after them through the table.
+using Folder = std::uint32_t (*)(std::uint32_t, const unsigned char*, std::size_t);
+inline std::uint32_t FoldThenTable(Folder fold, std::uint32_t reg, const void* data,
+                                   std::size_t size) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    const std::size_t folded = size & ~static_cast<std::size_t>(15);
+    return Crc32UpdateTable(fold(reg, p, folded), p + folded, size - folded);
+}
 #endif // BV_CRC32_CLMUL
 
 } // namespace
@@ -206,26 +215,19 @@ const std::uint32_t* CrcTable() {
 std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size) {
 #ifdef BV_CRC32_WIDE
     if (size >= 256 && HaveWide()) {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        const std::size_t folded = size & ~static_cast<std::size_t>(15);
-        reg = FoldWide(reg, p, folded);
-        return Crc32UpdateTable(reg, p + folded, size - folded);
+        return FoldThenTable(FoldWide, reg, data, size);
     }
 #endif
     return Crc32UpdateNarrow(reg, data, size);
 }
 
 std::uint32_t Crc32UpdateNarrow(std::uint32_t reg, const void* data, std::size_t size) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
 #ifdef BV_CRC32_CLMUL
     if (size >= 64 && HaveClmul()) {
-        const std::size_t folded = size & ~static_cast<std::size_t>(15);
-        reg = FoldClmul(reg, p, folded);
-        p += folded;
-        size -= folded;
+        return FoldThenTable(FoldClmul, reg, data, size);
     }
 #endif
-    return Crc32UpdateTable(reg, p, size);
+    return Crc32UpdateTable(reg, data, size);
 }
 
 std::uint32_t Crc32UpdateTable(std::uint32_t reg, const void* data, std::size_t size) {

@@ -533,7 +533,8 @@ template <bool Folded> CStringKernel CStringsFor(Path path) {
     return MismatchCompareCString<Folded>;
 }
 
-void Choose() {
+// Stores every kernel of the chosen path and returns the path.
+Path Choose() {
     const Path path = ChosenPath();
 
     detail::longKernels[0].store(LongKernelFor<false>(path), std::memory_order_relaxed);
@@ -542,22 +543,20 @@ void Choose() {
     detail::rangeKernels[1].store(RangesFor<true>(path), std::memory_order_relaxed);
     detail::cstringKernels[0].store(CStringsFor<false>(path), std::memory_order_relaxed);
     detail::cstringKernels[1].store(CStringsFor<true>(path), std::memory_order_relaxed);
+    return path;
 }
 
 template <bool Folded> int ResolveLong(const std::uint8_t* a, const std::uint8_t* b, int n) {
-    Choose();
-    return LongKernelFor<Folded>(ChosenPath())(a, b, n);
+    return LongKernelFor<Folded>(Choose())(a, b, n);
 }
 
 template <bool Folded>
 int ResolveRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
-    Choose();
-    return RangesFor<Folded>(ChosenPath())(a, an, b, bn);
+    return RangesFor<Folded>(Choose())(a, an, b, bn);
 }
 
 template <bool Folded> int ResolveCString(const std::uint8_t* a, int an, const char* s, int limit) {
-    Choose();
-    return CStringsFor<Folded>(ChosenPath())(a, an, s, limit);
+    return CStringsFor<Folded>(Choose())(a, an, s, limit);
 }
 
 } // namespace
