@@ -276,7 +276,7 @@ BV_AVX2 int Avx2Kernel(const std::uint8_t* a, const std::uint8_t* b, int n, bool
 // Masked loads read only the bytes their mask names (the others are neither
 // read nor faulted on), so a range of up to 64 bytes is one block whatever
 // its length.
-#define BV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,bmi,bmi2")))
+#define BV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,bmi,bmi2")))
 // The C-string kernels read whole aligned blocks, past the terminator but
 // never into the next page, which a byte-exact checker would report.
 #define BV_OVERREADS __attribute__((no_sanitize_address))
@@ -378,9 +378,34 @@ __attribute__((noinline)) BV_AVX512 int Avx512CompareLong(const std::uint8_t* a,
     return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
 }
 
+BV_AVX512 __m256i Fold32(__m256i x) {
+    const __m256i offset = _mm256_sub_epi8(x, _mm256_set1_epi8('A'));
+    const __mmask32 upper = _mm256_cmplt_epu8_mask(offset, _mm256_set1_epi8(26));
+    return _mm256_mask_add_epi8(x, upper, x, _mm256_set1_epi8(0x20));
+}
+
+// Bit i set where a[i] and b[i] differ, for i < n <= 32: half-width vectors,
+// which the processors that split 512-bit work into two halves run at twice
+// the rate.
+template <bool Folded>
+BV_AVX512 std::uint32_t DifferUpTo32(const std::uint8_t* a, const std::uint8_t* b, int n) {
+    const __mmask32 live = static_cast<__mmask32>(_bzhi_u32(~0u, static_cast<unsigned>(n)));
+    __m256i x = _mm256_maskz_loadu_epi8(live, a);
+    __m256i y = _mm256_maskz_loadu_epi8(live, b);
+    if (Folded) {
+        x = Fold32(x);
+        y = Fold32(y);
+    }
+    return _mm256_cmpneq_epi8_mask(x, y);
+}
+
 template <bool Folded>
 BV_AVX512 int Avx512CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
     const int n = an < bn ? an : bn;
+    if (n <= 32) {
+        const std::uint32_t m = DifferUpTo32<Folded>(a, b, n);
+        return m != 0 ? AtDifference(a, b, __builtin_ctz(m)) : ByLength(an, bn);
+    }
     if (n > 64)
         return Avx512CompareLong<Folded>(a, an, b, bn);
     const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
@@ -483,10 +508,11 @@ BV_AVX512 BV_OVERREADS int Avx512CompareCString(const std::uint8_t* a, int an, c
 
 bool Has(Path path) {
     // The processor's answer, asked once per path. The AVX-512BW kernels make
-    // their masks with BMI2's bzhi, which such processors have; asked all the same.
+    // their masks with BMI2's bzhi and compare short ranges on 256-bit vectors
+    // (VL), which such processors have; asked all the same.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 =
-        avx2 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
+    static const bool avx512 = avx2 && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("bmi2");
     return path == Path::Avx2 ? avx2 : path == Path::Avx512 ? avx512 : true;
 }
 #endif // BV_TEXT_WIDE
