@@ -378,7 +378,7 @@ __attribute__((noinline)) BV_AVX512 int Avx512CompareLong(const std::uint8_t* a,
     return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
 }
 
-BV_AVX512 __m256i Fold32(__m256i x) {
+BV_AVX512 __m256i Fold32Masked(__m256i x) {
     const __m256i offset = _mm256_sub_epi8(x, _mm256_set1_epi8('A'));
     const __mmask32 upper = _mm256_cmplt_epu8_mask(offset, _mm256_set1_epi8(26));
     return _mm256_mask_add_epi8(x, upper, x, _mm256_set1_epi8(0x20));
@@ -393,8 +393,8 @@ BV_AVX512 std::uint32_t DifferUpTo32(const std::uint8_t* a, const std::uint8_t* 
     __m256i x = _mm256_maskz_loadu_epi8(live, a);
     __m256i y = _mm256_maskz_loadu_epi8(live, b);
     if (Folded) {
-        x = Fold32(x);
-        y = Fold32(y);
+        x = Fold32Masked(x);
+        y = Fold32Masked(y);
     }
     return _mm256_cmpneq_epi8_mask(x, y);
 }
