@@ -393,10 +393,21 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
     }
     const int symbols = SortSymbols(lengths, n, counts.minLen);
     const int rootSize = 1 << root;
-    if (!ClaimEntries(rootSize, &tableBase_)) {
+    if (!ClaimEntries(rootSize, &tableBase_, !counts.oversubscribed)) {
         return false;
     }
-    for (int k = 0; k < symbols; ++k) {
+    // Over-subscribed codes overwrite each other in the order below, slot by
+    // slot; any other code's root is filled by doubling, and the loop below
+    // places only its codes longer than the root (sorted first).
+    int end = symbols;
+    if (!counts.oversubscribed) {
+        end = 0;
+        while (end < symbols && (lengths[sorted_[end]] & 15) > root) {
+            ++end;
+        }
+        FillSlowRoot(symbols, counts.minLen, root, simpleLimit, base, extra);
+    }
+    for (int k = 0; k < end; ++k) {
         const int sym = sorted_[k];
         const int len = lengths[sym] & 15;
         const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
@@ -416,6 +427,38 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
     return true;
 }
 
+// The root of a code that is not over-subscribed, whose codes of root bits or
+// fewer end sorted_[0, to), longest first: a code of len bits fills every
+// slot whose low len bits are its reversed code, so the root is built from its
+// first 2^minLen slots up, each length's codes placed and then the table so far
+// copied once after itself. Slots no code takes stay invalid (an incomplete
+// code) and take links later.
+void InflateDecoder::FillSlowRoot(int to, int minLen, int root, int simpleLimit,
+                                  const std::uint16_t* base, const std::uint8_t* extra) {
+    HuffEntry* const table = entries_ + tableBase_;
+    int filled = 1 << minLen;
+    for (int j = 0; j < filled; ++j) {
+        table[j] = HuffEntry{kOpInvalid, 0, 0};
+    }
+    int k = to;
+    for (int len = minLen; len <= root; ++len) {
+        if (len > minLen) {
+            std::memcpy(table + filled, table,
+                        static_cast<std::size_t>(filled) * sizeof(HuffEntry));
+            filled *= 2;
+        }
+        // This length's symbols end where the next shorter length's began.
+        const int first = k - count_[len];
+        for (int i = first; i < k; ++i) {
+            const int sym = sorted_[i];
+            const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
+                                                  static_cast<std::uint32_t>(len));
+            table[rev] = MakeEntry(sym, len, simpleLimit, base, extra);
+        }
+        k = first;
+    }
+}
+
 // Counts the codes of every length into count_ (length 0 counts as none) and
 // names the shortest and longest; minLen 16 means there is no code at all.
 InflateDecoder::CodeCounts InflateDecoder::CountLengths(const std::int32_t* lengths, int n) {
@@ -426,13 +469,19 @@ InflateDecoder::CodeCounts InflateDecoder::CountLengths(const std::int32_t* leng
         ++count_[lengths[i] & 15];
     }
     count_[0] = 0;
-    CodeCounts c{1, 15};
+    CodeCounts c{1, 15, false};
     while (c.minLen < 16 && count_[c.minLen] == 0) {
         ++c.minLen;
     }
     while (c.maxLen > 0 && count_[c.maxLen] == 0) {
         --c.maxLen;
     }
+    // Codes left unused at each length: below zero, more codes than fit.
+    int left = 1;
+    for (int len = 1; len < 16 && left >= 0; ++len) {
+        left = left * 2 - count_[len];
+    }
+    c.oversubscribed = left < 0;
     return c;
 }
 
@@ -460,16 +509,17 @@ int InflateDecoder::SortSymbols(const std::int32_t* lengths, int n, int minLen) 
     return offsets_[minLen];
 }
 
-// Takes size entries from the table space, all invalid, and names the first;
-// fails with the table-space line when they do not fit.
-bool InflateDecoder::ClaimEntries(int size, int* start) {
+// Takes size entries from the table space, all invalid unless the caller
+// fills them itself (filled), and names the first; fails with the table-space
+// line when they do not fit.
+bool InflateDecoder::ClaimEntries(int size, int* start, bool filled) {
     if (tableUsed_ + size > kTableEntries) {
         InflateLog(kMsgTableSpace);
         return false;
     }
     *start = tableUsed_;
     tableUsed_ += size;
-    for (int j = 0; j < size; ++j) {
+    for (int j = 0; j < size && !filled; ++j) {
         entries_[*start + j] = HuffEntry{kOpInvalid, 0, 0};
     }
     return true;
@@ -594,11 +644,16 @@ void InflateDecoder::UseFixedFastTables() {
 namespace {
 
 // The canonical codes of the n lengths, bit-reversed for lookup, into codes
-// (0 for a symbol without one). False for an over-subscribed code, whose
-// overwritten slots only the byte-at-a-time path's table reproduces;
-// *complete tells whether the code fills every slot.
-bool AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, bool* complete) {
-    int count[16] = {};
+// (0 for a symbol without one), and the symbols with a code into order,
+// shortest codes first and in symbol order within one length, with how many
+// codes each length has. Returns how many symbols have a code, or -1 for an
+// over-subscribed code, whose overwritten slots only the byte-at-a-time path's
+// table reproduces; *complete tells whether the code fills every slot.
+int AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, std::uint16_t* order,
+                int* count, bool* complete) {
+    for (int len = 0; len < 16; ++len) {
+        count[len] = 0;
+    }
     for (int i = 0; i < n; ++i) {
         ++count[lengths[i] & 15];
     }
@@ -607,34 +662,38 @@ bool AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, bool*
     for (int len = 1; len < 16; ++len) {
         left = left * 2 - count[len];
         if (left < 0) {
-            return false;
+            return -1;
         }
     }
     *complete = left == 0;
     std::uint32_t next[16] = {};
+    int at[16] = {};
     for (int len = 2; len < 16; ++len) {
         next[len] = (next[len - 1] + static_cast<std::uint32_t>(count[len - 1])) * 2;
+        at[len] = at[len - 1] + count[len - 1];
     }
     for (int sym = 0; sym < n; ++sym) {
         const int len = lengths[sym] & 15;
-        codes[sym] = len == 0 ? 0
-                              : static_cast<std::uint16_t>(
-                                    ReverseBits(next[len]++, static_cast<std::uint32_t>(len)));
+        if (len == 0) {
+            codes[sym] = 0;
+            continue;
+        }
+        codes[sym] =
+            static_cast<std::uint16_t>(ReverseBits(next[len]++, static_cast<std::uint32_t>(len)));
+        order[at[len]++] = static_cast<std::uint16_t>(sym);
     }
-    return true;
+    return at[15];
 }
 
 // Links every root slot that codes longer than the root share to a sub-table
 // after the root, sized by the longest of them, in the order their first codes
-// come; with holes the slots start invalid. False when capacity is too small.
+// come; with holes the sub-tables' slots start invalid. False when capacity is
+// too small.
 bool LinkSubTables(const std::int32_t* lengths, int n, const std::uint16_t* codes, int rootBits,
                    bool holes, std::uint32_t* table, int capacity) {
     const std::uint32_t rootSize = 1u << rootBits;
     const std::uint32_t rootMask = rootSize - 1;
     const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
-    for (std::uint32_t j = 0; holes && j < rootSize; ++j) {
-        table[j] = invalid;
-    }
     std::uint8_t subBits[1 << kMaxFastRoot];
     std::memset(subBits, 0, rootSize);
     for (int sym = 0; sym < n; ++sym) {
@@ -694,32 +753,61 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
                                     const TableRef& slow, int rootBits, std::uint32_t* table,
                                     int capacity, std::uint32_t* baseRest) {
     std::uint16_t codes[288];
+    std::uint16_t order[288];
+    int count[16];
     bool complete = false;
-    if (!AssignCodes(lengths, n, codes, &complete) ||
-        !LinkSubTables(lengths, n, codes, rootBits, !complete, table, capacity)) {
+    const int symbols = AssignCodes(lengths, n, codes, order, count, &complete);
+    if (symbols < 0) {
         return false;
     }
-    const std::uint32_t rootSize = 1u << rootBits;
-    for (int sym = 0; sym < n; ++sym) {
+    auto entryOf = [&](int sym) {
         const std::uint32_t len = static_cast<std::uint32_t>(lengths[sym] & 15);
-        if (len == 0) {
-            continue;
-        }
-        const std::uint32_t rev = codes[sym];
-        const std::uint32_t entry = FastEntryFor(sym, rev, len, simpleLimit, base, extra, slow);
+        const std::uint32_t entry =
+            FastEntryFor(sym, codes[sym], len, simpleLimit, base, extra, slow);
         if (FastKind(entry) == kFastBase && FastRest(entry) > *baseRest) {
             *baseRest = FastRest(entry);
         }
-        if (len <= static_cast<std::uint32_t>(rootBits)) {
-            for (std::uint32_t j = rev; j < rootSize; j += 1u << len) {
-                table[j] = entry;
-            }
-            continue;
+        return entry;
+    };
+    // The root, from its first slots up: a code of len bits takes every slot
+    // whose low len bits are its reversed code, so each length's codes are
+    // placed and then the table so far is copied once after itself. Slots no
+    // code takes stay invalid, or take links below.
+    int len = 1;
+    while (len < rootBits && count[len] == 0) {
+        ++len;
+    }
+    std::uint32_t filled = 1u << len;
+    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
+    for (std::uint32_t j = 0; j < filled; ++j) {
+        table[j] = invalid;
+    }
+    int k = 0;
+    for (; len <= rootBits; ++len) {
+        if (filled < (1u << len)) {
+            std::memcpy(table + filled, table, filled * sizeof(std::uint32_t));
+            filled *= 2;
         }
-        // A root or sub-table entry holds the whole code's length.
-        const std::uint32_t link = table[rev & (rootSize - 1)];
+        for (const int end = k + count[len]; k < end; ++k) {
+            table[codes[order[k]]] = entryOf(order[k]);
+        }
+    }
+    if (k == symbols) {
+        return true;
+    }
+    if (!LinkSubTables(lengths, n, codes, rootBits, !complete, table, capacity)) {
+        return false;
+    }
+    // A root or sub-table entry holds the whole code's length.
+    const std::uint32_t rootMask = (1u << rootBits) - 1;
+    for (; k < symbols; ++k) {
+        const int sym = order[k];
+        const std::uint32_t bits = static_cast<std::uint32_t>(lengths[sym] & 15);
+        const std::uint32_t entry = entryOf(sym);
+        const std::uint32_t rev = codes[sym];
+        const std::uint32_t link = table[rev & rootMask];
         const std::uint32_t size = 1u << FastCount(link);
-        for (std::uint32_t j = rev >> rootBits; j < size; j += 1u << (len - rootBits)) {
+        for (std::uint32_t j = rev >> rootBits; j < size; j += 1u << (bits - rootBits)) {
             table[FastValue(link) + j] = entry;
         }
     }

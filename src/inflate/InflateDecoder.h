@@ -116,6 +116,7 @@ class InflateDecoder {
     struct CodeCounts {
         int minLen;
         int maxLen;
+        bool oversubscribed;
     };
 
     bool NeedBits(std::uint32_t n, bool consume);
@@ -124,7 +125,9 @@ class InflateDecoder {
     bool ReadCodeLengths(int total);
     CodeCounts CountLengths(const std::int32_t* lengths, int n);
     int SortSymbols(const std::int32_t* lengths, int n, int minLen);
-    bool ClaimEntries(int size, int* start);
+    bool ClaimEntries(int size, int* start, bool filled = false);
+    void FillSlowRoot(int to, int minLen, int root, int simpleLimit, const std::uint16_t* base,
+                      const std::uint8_t* extra);
     bool PlaceLongCode(int root, std::uint32_t rev, int len, HuffEntry entry);
     bool BuildFastTable(const std::int32_t* lengths, int n, int simpleLimit,
                         const std::uint16_t* base, const std::uint8_t* extra, const TableRef& slow,

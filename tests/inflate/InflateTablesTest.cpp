@@ -133,4 +133,67 @@ TEST_F(BuilderTest, IncompleteSetsLeaveInvalidSlots) {
     }
 }
 
+// Every root slot against the definition: the slot whose low len bits are a
+// code's bits read first-to-last holds that code; the others of an incomplete
+// set are invalid. Random sets, complete and not, of the literal alphabet's
+// size and with codes up to and past the root.
+TEST_F(BuilderTest, RootSlotsHoldTheCodeTheirLowBitsSpell) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 200; ++round) {
+        const int root = 5 + static_cast<int>(next(5));
+        std::vector<int> lengths(288, 0);
+        // Random lengths while code space is left; every third set stops
+        // early and stays incomplete.
+        const int keep = round % 3 == 0 ? static_cast<int>(next(1 << 14)) : 0;
+        int left = 1 << 15;
+        for (std::size_t sym = 0; sym < lengths.size() && left > keep; ++sym) {
+            const int len = 2 + static_cast<int>(next(round % 2 == 0 ? 14 : 8));
+            if (next(3) == 0 || (1 << (15 - len)) > left) {
+                continue;
+            }
+            lengths[sym] = len;
+            left -= 1 << (15 - len);
+        }
+        decoder.ResetTableSpace();
+        ASSERT_TRUE(Build(lengths, root)) << round;
+        const int built = decoder.BuiltRootBits();
+        const HuffEntry* t = decoder.TableSpace() + decoder.BuiltTableBase();
+        std::vector<int> owner(1u << built, -1);
+        std::uint32_t code = 0;
+        for (int len = 1; len <= 15; ++len) {
+            for (std::size_t sym = 0; sym < lengths.size(); ++sym) {
+                if (lengths[sym] != len) {
+                    continue;
+                }
+                std::uint32_t rev = 0;
+                for (int b = 0; b < len; ++b) {
+                    rev |= ((code >> b) & 1u) << (len - 1 - b);
+                }
+                ++code;
+                for (std::uint32_t j = 0; len <= built && j < owner.size(); ++j) {
+                    if ((j & ((1u << len) - 1)) == rev) {
+                        owner[j] = static_cast<int>(sym);
+                    }
+                }
+            }
+            code <<= 1;
+        }
+        for (std::size_t j = 0; j < owner.size(); ++j) {
+            const HuffEntry& e = t[j];
+            if (owner[j] >= 0) {
+                const std::uint32_t op = owner[j] < 256 ? kOpLiteral : kOpEndOfBlock;
+                ASSERT_TRUE(Same(e, HuffEntry{op, static_cast<std::uint32_t>(lengths[owner[j]]),
+                                              static_cast<std::uint32_t>(owner[j])}))
+                    << round << " slot " << j;
+            } else {
+                ASSERT_TRUE(IsLink(e.op) || e.op == kOpInvalid) << round << " slot " << j;
+            }
+        }
+    }
+}
+
 } // namespace
