@@ -95,10 +95,7 @@ void InflateDecoder::Stop() {
 // line is written and the buffered bits stay as they were.
 bool InflateDecoder::NeedBits(std::uint32_t n, bool consume) {
     while (bitCount_ < n) {
-        if (pushBackPending_) {
-            byte_ = pushBackByte_;
-            pushBackPending_ = false;
-        } else if (input_->ReadSource(&byte_, 1) != 1) {
+        if (!NextByte()) {
             InflateLog(kMsgShortData, name_);
             return false;
         }
@@ -112,6 +109,41 @@ bool InflateDecoder::NeedBits(std::uint32_t n, bool consume) {
         bitCount_ -= n;
     }
     return true;
+}
+
+// The next input byte into byte_: the pushed-back one, else the next in view,
+// else one read from the input (a view is settled first and looked at again
+// after the read, which may have refilled the input's buffer). False at the
+// end of the input.
+bool InflateDecoder::NextByte() {
+    if (pushBackPending_) {
+        byte_ = pushBackByte_;
+        pushBackPending_ = false;
+        return true;
+    }
+    if (viewUsed_ < viewSize_) {
+        byte_ = view_[viewUsed_++];
+        return true;
+    }
+    SettleView();
+    if (input_->ReadSource(&byte_, 1) != 1) {
+        return false;
+    }
+    if (viewing_) {
+        viewSize_ = input_->PeekSource(&view_);
+    }
+    return true;
+}
+
+// Takes the bytes read from the view from the input, exactly as byte-by-byte
+// reads would have, and lets the view go.
+void InflateDecoder::SettleView() {
+    if (viewUsed_ > 0) {
+        input_->TakeSource(viewUsed_);
+    }
+    view_ = nullptr;
+    viewSize_ = 0;
+    viewUsed_ = 0;
 }
 
 int InflateDecoder::Fail() {
@@ -337,6 +369,17 @@ bool InflateDecoder::ReadCodeLengths(int total) {
         InflateLog(kMsgBadCodeLengthCode, name_);
         return false;
     }
+    // Hundreds of short reads: through a view of the input's buffer rather
+    // than a call per byte.
+    viewing_ = true;
+    viewSize_ = input_->PeekSource(&view_);
+    const bool read = ReadCodeLengthsFromView(total, root, base);
+    viewing_ = false;
+    SettleView();
+    return read;
+}
+
+bool InflateDecoder::ReadCodeLengthsFromView(int total, std::uint32_t root, int base) {
     int i = 0;
     while (i < total) {
         if (!NeedBits(root, false)) {

@@ -120,9 +120,12 @@ class InflateDecoder {
     };
 
     bool NeedBits(std::uint32_t n, bool consume);
+    bool NextByte();
+    void SettleView();
     bool ReadBlockHeader();
     bool ReadDynamicHeader();
     bool ReadCodeLengths(int total);
+    bool ReadCodeLengthsFromView(int total, std::uint32_t root, int base);
     CodeCounts CountLengths(const std::int32_t* lengths, int n);
     int SortSymbols(const std::int32_t* lengths, int n, int minLen);
     bool ClaimEntries(int size, int* start, bool filled = false);
@@ -172,6 +175,13 @@ class InflateDecoder {
     std::uint8_t pushBackByte_ = 0;
     std::uint8_t byte_ = 0;
     std::uint32_t value_ = 0;
+    // Input bytes NeedBits reads straight from the input's buffer while a
+    // header's code lengths are read, taken from the input in one go when the
+    // view runs out or the header is done (SettleView).
+    const std::uint8_t* view_ = nullptr;
+    int viewSize_ = 0;
+    int viewUsed_ = 0;
+    bool viewing_ = false;
 
     // The fast loop's own tables for the current block: the same codes as the
     // tables above, looked up through wider roots in 32-bit entries that also
