@@ -1205,8 +1205,14 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
     refill();
     std::uint32_t e = literals[bits & literalMask];
     for (;;) {
+        // Each pass takes its first symbol's bits before asking what it is,
+        // so that a match's distance lookup need not wait for the answer;
+        // anything but a literal or a match gives them back.
+        std::uint64_t lengthBits = bits;
+        bits >>= FastLength(e);
+        bitsLeft -= FastLength(e);
         if (FastKind(e) == kFastLiteral) {
-            literal(e);
+            *out++ = static_cast<std::uint8_t>(FastValue(e));
             e = literals[bits & literalMask];
             if (FastKind(e) == kFastLiteral) {
                 literal(e);
@@ -1223,6 +1229,8 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
             continue;
         }
         if (__builtin_expect(!IsFastBase(e), 0)) {
+            bits = lengthBits;
+            bitsLeft += FastLength(e);
             if (FastKind(e) != kFastLink) {
                 break;
             }
@@ -1239,23 +1247,22 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
             if (!IsFastBase(e)) {
                 break;
             }
+            bits >>= FastLength(e);
+            bitsLeft -= FastLength(e);
         }
         // A match, taken only once its distance is known to be usable and
         // the input can be refilled after it (in moves only in refills).
-        if (in > inLimit) {
+        const std::uint32_t d = DistanceEntry(distances, distanceMask, bits);
+        if (in > inLimit || !IsFastBase(d)) {
+            bits = lengthBits;
+            bitsLeft += FastLength(e);
             break;
         }
-        const std::uint64_t distanceBits = bits >> FastLength(e);
-        const std::uint32_t d = DistanceEntry(distances, distanceMask, distanceBits);
-        if (!IsFastBase(d)) {
-            break;
-        }
-        const std::uint32_t length = FastValue(e) + (LowBits(bits, FastLength(e)) >> FastCode(e));
-        const std::uint32_t distance =
-            FastValue(d) + (LowBits(distanceBits, FastLength(d)) >> FastCode(d));
-        const std::uint32_t taken = FastLength(e) + FastLength(d);
-        bits >>= taken;
-        bitsLeft -= taken;
+        const std::uint32_t length =
+            FastValue(e) + (LowBits(lengthBits, FastLength(e)) >> FastCode(e));
+        const std::uint32_t distance = FastValue(d) + (LowBits(bits, FastLength(d)) >> FastCode(d));
+        bits >>= FastLength(d);
+        bitsLeft -= FastLength(d);
         // The next entry is looked up before the copy, which it does not
         // depend on.
         refill();
