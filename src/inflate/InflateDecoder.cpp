@@ -53,6 +53,38 @@ HuffEntry MakeEntry(int sym, int len, int simpleLimit, const std::uint16_t* base
     return entry;
 }
 
+// Code space left over once every code of counts[1..15] is given out, in
+// units of the root: below zero for an over-subscribed code, zero for a
+// complete one.
+int CodeSpaceLeft(const int* counts) {
+    int left = 1;
+    for (int len = 1; len < 16 && left >= 0; ++len) {
+        left = left * 2 - counts[len];
+    }
+    return left;
+}
+
+// A root of 2^root slots for a code that is not over-subscribed: a code of
+// len bits takes every slot whose low len bits are its reversed code, so the
+// root is built from its first 2^first slots up (first <= each code's length,
+// all set to invalid), each length's codes placed by place(len) and then the
+// table so far copied once after itself. Slots no code takes stay invalid, for
+// an incomplete code's holes and for links placed later.
+template <class Entry, class Place>
+void FillRootByDoubling(Entry* table, Entry invalid, int first, int root, Place place) {
+    std::size_t filled = std::size_t{1} << first;
+    for (std::size_t j = 0; j < filled; ++j) {
+        table[j] = invalid;
+    }
+    for (int len = first; len <= root; ++len) {
+        if (len > first) {
+            std::memcpy(table + filled, table, filled * sizeof(Entry));
+            filled *= 2;
+        }
+        place(len);
+    }
+}
+
 } // namespace
 
 void InflateDecoder::Start(std::uint8_t* workArea, InflateInput* input, const char* name) {
@@ -471,35 +503,21 @@ bool InflateDecoder::BuildTable(int first, int n, int simpleLimit, const std::ui
 }
 
 // The root of a code that is not over-subscribed, whose codes of root bits or
-// fewer end sorted_[0, to), longest first: a code of len bits fills every
-// slot whose low len bits are its reversed code, so the root is built from its
-// first 2^minLen slots up, each length's codes placed and then the table so far
-// copied once after itself. Slots no code takes stay invalid (an incomplete
-// code) and take links later.
+// fewer end sorted_[0, to), longest first.
 void InflateDecoder::FillSlowRoot(int to, int minLen, int root, int simpleLimit,
                                   const std::uint16_t* base, const std::uint8_t* extra) {
     HuffEntry* const table = entries_ + tableBase_;
-    int filled = 1 << minLen;
-    for (int j = 0; j < filled; ++j) {
-        table[j] = HuffEntry{kOpInvalid, 0, 0};
-    }
     int k = to;
-    for (int len = minLen; len <= root; ++len) {
-        if (len > minLen) {
-            std::memcpy(table + filled, table,
-                        static_cast<std::size_t>(filled) * sizeof(HuffEntry));
-            filled *= 2;
-        }
+    FillRootByDoubling(table, HuffEntry{kOpInvalid, 0, 0}, minLen, root, [&](int len) {
         // This length's symbols end where the next shorter length's began.
         const int first = k - count_[len];
         for (int i = first; i < k; ++i) {
-            const int sym = sorted_[i];
             const std::uint32_t rev = ReverseBits(static_cast<std::uint32_t>(nextCode_[len]++),
                                                   static_cast<std::uint32_t>(len));
-            table[rev] = MakeEntry(sym, len, simpleLimit, base, extra);
+            table[rev] = MakeEntry(sorted_[i], len, simpleLimit, base, extra);
         }
         k = first;
-    }
+    });
 }
 
 // Counts the codes of every length into count_ (length 0 counts as none) and
@@ -519,12 +537,7 @@ InflateDecoder::CodeCounts InflateDecoder::CountLengths(const std::int32_t* leng
     while (c.maxLen > 0 && count_[c.maxLen] == 0) {
         --c.maxLen;
     }
-    // Codes left unused at each length: below zero, more codes than fit.
-    int left = 1;
-    for (int len = 1; len < 16 && left >= 0; ++len) {
-        left = left * 2 - count_[len];
-    }
-    c.oversubscribed = left < 0;
+    c.oversubscribed = CodeSpaceLeft(count_) < 0;
     return c;
 }
 
@@ -701,12 +714,9 @@ int AssignCodes(const std::int32_t* lengths, int n, std::uint16_t* codes, std::u
         ++count[lengths[i] & 15];
     }
     count[0] = 0;
-    int left = 1;
-    for (int len = 1; len < 16; ++len) {
-        left = left * 2 - count[len];
-        if (left < 0) {
-            return -1;
-        }
+    const int left = CodeSpaceLeft(count);
+    if (left < 0) {
+        return -1;
     }
     *complete = left == 0;
     std::uint32_t next[16] = {};
@@ -812,29 +822,17 @@ bool InflateDecoder::BuildFastTable(const std::int32_t* lengths, int n, int simp
         }
         return entry;
     };
-    // The root, from its first slots up: a code of len bits takes every slot
-    // whose low len bits are its reversed code, so each length's codes are
-    // placed and then the table so far is copied once after itself. Slots no
-    // code takes stay invalid, or take links below.
-    int len = 1;
-    while (len < rootBits && count[len] == 0) {
-        ++len;
-    }
-    std::uint32_t filled = 1u << len;
-    const std::uint32_t invalid = FastEntry(kFastInvalid, 0, 0, 0, 0);
-    for (std::uint32_t j = 0; j < filled; ++j) {
-        table[j] = invalid;
+    // The root's codes first; longer ones take the slots left for links.
+    int first = 1;
+    while (first < rootBits && count[first] == 0) {
+        ++first;
     }
     int k = 0;
-    for (; len <= rootBits; ++len) {
-        if (filled < (1u << len)) {
-            std::memcpy(table + filled, table, filled * sizeof(std::uint32_t));
-            filled *= 2;
-        }
+    FillRootByDoubling(table, FastEntry(kFastInvalid, 0, 0, 0, 0), first, rootBits, [&](int len) {
         for (const int end = k + count[len]; k < end; ++k) {
             table[codes[order[k]]] = entryOf(order[k]);
         }
-    }
+    });
     if (k == symbols) {
         return true;
     }
