@@ -319,11 +319,6 @@ BV_AVX512 std::uint64_t Low(int n) {
     return _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(n));
 }
 
-// Ranges this long come from memory beyond the first-level cache, a page at
-// a time: a touch one page ahead starts the next page's translation and
-// fetch while this one is compared.
-constexpr int kAhead = 4096;
-
 // Bit i set where a[i] and b[i] differ, for i < n <= 64.
 template <bool Folded>
 BV_AVX512 std::uint64_t DifferUpTo64(const std::uint8_t* a, const std::uint8_t* b, int n) {
@@ -339,13 +334,9 @@ __attribute__((noinline)) BV_AVX512 int Avx512LongMismatch(const std::uint8_t* a
         return __builtin_ctzll(m);
     // From the first 64-byte boundary of a on, a's blocks are aligned.
     int k = 64 - static_cast<int>(reinterpret_cast<std::uintptr_t>(a) & 63);
-    for (; n - k >= 128 + kAhead; k += 128) {
-        _mm_prefetch(reinterpret_cast<const char*>(a + k + kAhead), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(b + k + kAhead), _MM_HINT_T0);
-        if ((Differ64<Folded>(a + k, b + k) | Differ64<Folded>(a + k + 64, b + k + 64)) != 0)
-            break;
-    }
-    // Two blocks a round keep more loads in flight.
+    // Two blocks a round keep more loads in flight. (A software prefetch a
+    // page ahead made long ranges slower, not faster: the hardware's own
+    // prefetchers follow two forward streams well.)
     for (; n - k >= 128; k += 128)
         if ((Differ64<Folded>(a + k, b + k) | Differ64<Folded>(a + k + 64, b + k + 64)) != 0)
             break;
@@ -431,9 +422,7 @@ BV_AVX512 int AtEvent(const std::uint8_t* a, int an, const std::uint8_t* s, int 
 template <bool Folded>
 __attribute__((noinline)) BV_AVX512 BV_OVERREADS int
 Avx512CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end, int k) {
-    for (; end - k > 128 + kAhead; k += 128) {
-        _mm_prefetch(reinterpret_cast<const char*>(a + k + kAhead), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(s + k + kAhead), _MM_HINT_T0);
+    for (; end - k > 128; k += 128) {
         const __m512i y0 = _mm512_load_si512(s + k);
         const __m512i y1 = _mm512_load_si512(s + k + 64);
         const __m512i least = _mm512_min_epu8(y0, y1);
