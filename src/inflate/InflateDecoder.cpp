@@ -1183,44 +1183,46 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
     std::uint64_t bits = c.bits;
     std::uint32_t bitsLeft = c.bitsLeft;
     std::uint8_t* out = c.out;
-    const std::uint32_t* const literals = fastLiterals_;
-    const std::uint32_t* const distances = fastDistances_;
     constexpr std::uint32_t literalMask = (1u << kFastLiteralRoot) - 1;
     constexpr std::uint32_t distanceMask = (1u << kFastDistanceRoot) - 1;
 
+    // bitsLeft's low six bits are the count; a symbol takes its whole entry
+    // off it (the length is the entry's low six bits, and nothing from above
+    // them reaches down), which spares masking the length out. Above those
+    // six bits it holds junk that the refill and the exit mask off.
     auto refill = [&]() {
-        bits |= LoadLittleEndian64(in) << bitsLeft;
-        in += (63 - bitsLeft) >> 3;
+        bits |= LoadLittleEndian64(in) << (bitsLeft & 63);
+        in += (~bitsLeft & 63) >> 3;
         bitsLeft |= kRefillFloor;
     };
     auto literal = [&](std::uint32_t e) {
         bits >>= FastLength(e);
-        bitsLeft -= FastLength(e);
+        bitsLeft -= e;
         *out++ = static_cast<std::uint8_t>(FastValue(e));
     };
     // Root literals take at most 11 bits, so after three of them the next
     // entry can still be looked up before the refill.
     refill();
-    std::uint32_t e = literals[bits & literalMask];
+    std::uint32_t e = fastLiterals_[bits & literalMask];
     for (;;) {
         // Each pass takes its first symbol's bits before asking what it is,
         // so that a match's distance lookup need not wait for the answer;
         // anything but a literal or a match gives them back.
         std::uint64_t lengthBits = bits;
         bits >>= FastLength(e);
-        bitsLeft -= FastLength(e);
+        bitsLeft -= e;
         if (FastKind(e) == kFastLiteral) {
             *out++ = static_cast<std::uint8_t>(FastValue(e));
-            e = literals[bits & literalMask];
+            e = fastLiterals_[bits & literalMask];
             if (FastKind(e) == kFastLiteral) {
                 literal(e);
-                e = literals[bits & literalMask];
+                e = fastLiterals_[bits & literalMask];
                 if (FastKind(e) == kFastLiteral) {
                     literal(e);
-                    e = literals[bits & literalMask];
+                    e = fastLiterals_[bits & literalMask];
                 }
             }
-            if (out >= outLimit || in > inLimit) {
+            if (__builtin_expect(out >= outLimit || in > inLimit, 0)) {
                 break;
             }
             refill();
@@ -1228,50 +1230,50 @@ void InflateDecoder::DecodeRoomy(FastCursor& c, std::uint8_t* const buffer,
         }
         if (__builtin_expect(!IsFastBase(e), 0)) {
             bits = lengthBits;
-            bitsLeft += FastLength(e);
+            bitsLeft += e;
             if (FastKind(e) != kFastLink) {
                 break;
             }
-            e = literals[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
+            e = fastLiterals_[FastValue(e) + LowBits(bits >> FastLength(e), FastCount(e))];
             if (FastKind(e) == kFastLiteral) {
                 literal(e);
                 if (out >= outLimit || in > inLimit) {
                     break;
                 }
                 refill();
-                e = literals[bits & literalMask];
+                e = fastLiterals_[bits & literalMask];
                 continue;
             }
             if (!IsFastBase(e)) {
                 break;
             }
             bits >>= FastLength(e);
-            bitsLeft -= FastLength(e);
+            bitsLeft -= e;
         }
         // A match, taken only once its distance is known to be usable and
         // the input can be refilled after it (in moves only in refills).
-        const std::uint32_t d = DistanceEntry(distances, distanceMask, bits);
-        if (in > inLimit || !IsFastBase(d)) {
+        const std::uint32_t d = DistanceEntry(fastDistances_, distanceMask, bits);
+        if (__builtin_expect(in > inLimit || !IsFastBase(d), 0)) {
             bits = lengthBits;
-            bitsLeft += FastLength(e);
+            bitsLeft += e;
             break;
         }
         const std::uint32_t length =
             FastValue(e) + (LowBits(lengthBits, FastLength(e)) >> FastCode(e));
         const std::uint32_t distance = FastValue(d) + (LowBits(bits, FastLength(d)) >> FastCode(d));
         bits >>= FastLength(d);
-        bitsLeft -= FastLength(d);
+        bitsLeft -= d;
         // The next entry is looked up before the copy, which it does not
         // depend on.
         refill();
-        e = literals[bits & literalMask];
+        e = fastLiterals_[bits & literalMask];
         CopyMatchWithRoom(buffer, out, distance, length);
         out += length;
-        if (out >= outLimit) {
+        if (__builtin_expect(out >= outLimit, 0)) {
             break;
         }
     }
-    c = FastCursor{in, bits, bitsLeft, out};
+    c = FastCursor{in, bits, bitsLeft & 63, out};
 }
 
 int InflateDecoder::DecodeFast(std::uint8_t* const buffer, int produced, const int count) {
