@@ -82,15 +82,8 @@ BV_INLINE int PortableMismatch(const std::uint8_t* a, const std::uint8_t* b, int
     }
 }
 
-// The comparisons' result once the first difference, or its absence, is known.
-BV_INLINE int AtDifference(const std::uint8_t* a, const std::uint8_t* b, int k) {
-    return a[k] < b[k] ? -(k + 1) : k + 1;
-}
-
-BV_INLINE int ByLength(int an, int bn) {
-    const int n = an < bn ? an : bn;
-    return an == bn ? 0 : an < bn ? -(n + 1) : n + 1;
-}
+using detail::AtDifference;
+using detail::ByLength;
 
 // Every path but the widest compares through Mismatch, which already runs the
 // chosen path's long kernel.

@@ -82,6 +82,17 @@ constexpr int kLongFrom = 33;
 extern std::atomic<RangeKernel> rangeKernels[2];
 extern std::atomic<CStringKernel> cstringKernels[2];
 
+// The comparisons' result once the first difference k, or its absence, is
+// known.
+inline int AtDifference(const std::uint8_t* a, const std::uint8_t* b, int k) {
+    return a[k] < b[k] ? -(k + 1) : k + 1;
+}
+
+inline int ByLength(int an, int bn) {
+    const int n = an < bn ? an : bn;
+    return an == bn ? 0 : an < bn ? -(n + 1) : n + 1;
+}
+
 #ifdef BV_TEXT_SSE2
 // Adding 0x3F takes exactly A-Z to 0x80-0x99, the 26 smallest signed bytes.
 inline __m128i Fold16(__m128i x) {
@@ -123,6 +134,15 @@ inline int Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n, bool fo
 
 inline int CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn,
                          bool folded) {
+#ifdef BV_TEXT_SSE2
+    // Short texts are compared here: the jump to a kernel would cost more
+    // than its wider vectors save.
+    const int n = an < bn ? an : bn;
+    if (n >= 16 && n <= 32) {
+        const int k = Mismatch(a, b, n, folded);
+        return k < n ? detail::AtDifference(a, b, k) : detail::ByLength(an, bn);
+    }
+#endif
     return detail::rangeKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, an, b, bn);
 }
 
