@@ -14,17 +14,39 @@ constexpr double kRounding = 127.0;
 // A destination pixel stays transparent black unless its weight sum exceeds this.
 constexpr double kThreshold = 0.0;
 
-// Weight of source cell `index` within the covered span [first, last]:
-// the whole scale when the span is one cell, the covered fraction at either
-// end, and 1 inside.
-double EdgeWeight(int index, int first, int last, double start, double end, double scale) {
-    if (index == first && index == last)
-        return scale;
-    if (index == first)
-        return (first + 1) - start;
-    if (index == last)
-        return end - last;
-    return 1.0;
+// The source cells under one destination pixel along one axis: n cells from
+// lo, the first weighing `first`, the last `last` (when n >= 2), any between
+// them 1. A span [start, end) of cells first..last (first = floor(start),
+// last = floor(end)) weighs the whole scale when it lies in one cell, and the
+// covered fraction at either end otherwise. The first fraction is never 0; a
+// span that ends exactly on a cell border gives the last cell 0, and that cell
+// is left out, as are cells past the source's end: adding +0.0 to every sum
+// would leave the pixel as it was.
+struct Span {
+    int lo = 0;
+    int n = 0;
+    double first = 0, last = 0;
+};
+
+Span SpanOf(double start, double end, double scale, int size) {
+    const int first = static_cast<int>(start), last = static_cast<int>(end);
+    Span span;
+    span.lo = first;
+    if (first == last) {
+        span.n = first < size ? 1 : 0;
+        span.first = scale;
+        return span;
+    }
+    span.first = (first + 1) - start;
+    span.last = end - last;
+    span.n = last - first + 1;
+    if (last >= size || span.last == 0.0) {
+        // A cell past the source is always the span's last: end passes size
+        // by no more than the rounding of the running position.
+        span.n -= 1;
+        span.last = span.n == 1 ? span.first : 1.0;
+    }
+    return span;
 }
 
 // alpha / 255 for every alpha byte, formed as (alpha × 256) / K exactly as the
@@ -82,6 +104,37 @@ bool ComputeThumbnailSize(int cx, int w, int h, ThumbnailSize* out) {
     return pixels <= INT32_MAX / 4;
 }
 
+namespace {
+
+// The destination columns done at a time, their spans worked out once for
+// every row.
+constexpr int kColumnBlock = 128;
+
+// One destination pixel: the source cells under it, row by row and left to
+// right, each with its coverage (wx × wy) × norm. Cells whose alpha is 0 add
+// nothing and are skipped.
+std::uint32_t AveragePixel(const std::uint32_t* src, int W, const Span& rows, const Span& cols,
+                           double norm) {
+    Accumulator acc;
+    auto add = [&acc](std::uint32_t pixel, double coverage) {
+        if ((pixel >> 24) != 0)
+            acc.Add(pixel, coverage);
+    };
+    for (int r = 0; r < rows.n; ++r) {
+        const double wy = r == 0 ? rows.first : r == rows.n - 1 ? rows.last : 1.0;
+        const std::uint32_t* p = src + static_cast<std::size_t>(rows.lo + r) * W + cols.lo;
+        add(p[0], (cols.first * wy) * norm);
+        const double inner = wy * norm; // (1 × wy) × norm
+        for (int c = 1; c < cols.n - 1; ++c)
+            add(p[c], inner);
+        if (cols.n >= 2)
+            add(p[cols.n - 1], (cols.last * wy) * norm);
+    }
+    return acc.Pixel();
+}
+
+} // namespace
+
 void ScaleThumbnail(BVBitmap& source, std::uint32_t* dst, int dw, int dh) {
     const int W = source.ArrayWidth();
     const int H = source.ArrayHeight();
@@ -99,38 +152,23 @@ void ScaleThumbnail(BVBitmap& source, std::uint32_t* dst, int dw, int dh) {
     const double scaleX = W * stepX, scaleY = H * stepY;
     const double norm = 1.0 / (scaleY * scaleX);
 
-    double y0 = 0.0;
-    for (int i = 0; i < dh; ++i) {
-        const double y1 = y0 + stepY;
-        const double sy0 = H * y0, sy1 = H * y1;
-        const int r0 = static_cast<int>(sy0), r1 = static_cast<int>(sy1);
-        double x0 = 0.0;
-        for (int j = 0; j < dw; ++j) {
+    Span cols[kColumnBlock];
+    double x0 = 0.0;
+    for (int j0 = 0; j0 < dw; j0 += kColumnBlock) {
+        const int count = dw - j0 < kColumnBlock ? dw - j0 : kColumnBlock;
+        for (int j = 0; j < count; ++j) {
             const double x1 = x0 + stepX;
-            const double sx0 = W * x0, sx1 = W * x1;
-            const int c0 = static_cast<int>(sx0), c1 = static_cast<int>(sx1);
-            Accumulator acc;
-            // A span that ends exactly on a cell border gives that cell weight 0,
-            // which adds +0.0 to every sum: skipping it leaves the pixel as it was.
-            for (int k = r0; k <= r1; ++k) {
-                if (k < 0 || k >= H)
-                    continue;
-                const double wy = EdgeWeight(k, r0, r1, sy0, sy1, scaleY);
-                if (wy == 0.0)
-                    continue;
-                const std::uint32_t* row = src + static_cast<std::size_t>(k) * W;
-                for (int l = c0; l <= c1; ++l) {
-                    if (l < 0 || l >= W || (row[l] >> 24) == 0)
-                        continue;
-                    const double wx = EdgeWeight(l, c0, c1, sx0, sx1, scaleX);
-                    if (wx == 0.0)
-                        continue;
-                    acc.Add(row[l], (wx * wy) * norm);
-                }
-            }
-            dst[static_cast<std::size_t>(i) * dw + j] = acc.Pixel();
+            cols[j] = SpanOf(W * x0, W * x1, scaleX, W);
             x0 = x1;
         }
-        y0 = y1;
+        double y0 = 0.0;
+        for (int i = 0; i < dh; ++i) {
+            const double y1 = y0 + stepY;
+            const Span rows = SpanOf(H * y0, H * y1, scaleY, H);
+            std::uint32_t* out = dst + static_cast<std::size_t>(i) * dw + j0;
+            for (int j = 0; j < count; ++j)
+                out[j] = AveragePixel(src, W, rows, cols[j], norm);
+            y0 = y1;
+        }
     }
 }
