@@ -200,7 +200,7 @@ TEST_P(EachComparison, RangesMatchAByteWalk) {
 }
 
 // Long ranges at every pair of misalignments, with a difference in the
-// prefetching loop, in the tail, or none.
+// two-block loop, in the tail, or none.
 TEST_P(EachComparison, LongRangesAtEveryAlignment) {
     std::mt19937 rng(37);
     const int n = 4096 + 700;
