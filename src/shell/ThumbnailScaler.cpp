@@ -16,12 +16,12 @@ constexpr double kThreshold = 0.0;
 
 // The source cells under one destination pixel along one axis: n cells from
 // lo, the first weighing `first`, the last `last` (when n >= 2), any between
-// them 1. A span [start, end) of cells first..last (first = floor(start),
-// last = floor(end)) weighs the whole scale when it lies in one cell, and the
-// covered fraction at either end otherwise. The first fraction is never 0; a
-// span that ends exactly on a cell border gives the last cell 0, and that cell
-// is left out, as are cells past the source's end: adding +0.0 to every sum
-// would leave the pixel as it was.
+// them 1. A span [start, end) over cells first..last (the floors of start and
+// end) weighs the whole scale when it lies in one cell, and the covered
+// fraction at either end otherwise. The first fraction is never 0. Cells past
+// the source's end are left out, and so is a last cell of weight 0 (a span
+// that ends exactly on a cell border): adding +0.0 to every sum would leave
+// the pixel as it was.
 struct Span {
     int lo = 0;
     int n = 0;
@@ -32,20 +32,14 @@ Span SpanOf(double start, double end, double scale, int size) {
     const int first = static_cast<int>(start), last = static_cast<int>(end);
     Span span;
     span.lo = first;
-    if (first == last) {
-        span.n = first < size ? 1 : 0;
-        span.first = scale;
-        return span;
-    }
-    span.first = (first + 1) - start;
+    span.first = first == last ? scale : (first + 1) - start;
     span.last = end - last;
-    span.n = last - first + 1;
-    if (last >= size || span.last == 0.0) {
-        // A cell past the source is always the span's last: end passes size
-        // by no more than the rounding of the running position.
-        span.n -= 1;
-        span.last = span.n == 1 ? span.first : 1.0;
-    }
+    int stop = last < size ? last : size - 1;
+    if (stop == last && last > first && span.last == 0.0)
+        stop -= 1;
+    if (stop < last)
+        span.last = 1.0; // the new last cell, if not the first, was an inner one
+    span.n = stop >= first ? stop - first + 1 : 0;
     return span;
 }
 
