@@ -47,9 +47,15 @@ other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
 other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 
 reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
-  local selector=(/ve)
+  local selector=(/ve) out try
   [ -n "$3" ] && selector=(/v "$3")
-  w reg query "$2" "${selector[@]}" "/reg:$1" | sed -n 's/^ *.* REG_SZ *//p'
+  # On a loaded machine a Wine program now and then fails to start, which
+  # would read as a missing value: a query that fails is asked again, and
+  # only a value missing every time counts as missing.
+  for try in 1 2 3; do
+    out=$(w reg query "$2" "${selector[@]}" "/reg:$1") && break
+  done
+  sed -n 's/^ *.* REG_SZ *//p' <<<"$out"
 }
 key_exists() { w reg query "$2" "/reg:$1" >/dev/null; }
 
