@@ -7,7 +7,8 @@
 // bytes its arguments name: blocks that would cross the end are done by
 // overlapping the previous block, by masked loads or byte by byte, never by
 // reading past it. The one exception is a C string's end, which the AVX-512BW
-// comparison finds in aligned blocks that stay within the string's page.
+// comparison finds in aligned blocks, and the short comparison in two blocks,
+// that never leave the string's page.
 //
 // SSE2 is the baseline on x86 (both DLLs are built with it); where the
 // processor has AVX2 or AVX-512BW the comparisons use the widest of them,
@@ -101,15 +102,48 @@ inline __m128i Fold16(__m128i x) {
     return _mm_or_si128(x, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 
-// Bit i set where a[i] and b[i] differ.
-inline unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b, bool folded) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+// Bit i set where x and y differ in byte i.
+inline unsigned Differ16(__m128i x, __m128i y, bool folded) {
     if (folded) {
         x = Fold16(x);
         y = Fold16(y);
     }
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) ^ 0xFFFFu;
+}
+
+inline __m128i Load16(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Bit i set where a[i] and b[i] differ.
+inline unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b, bool folded) {
+    return Differ16(Load16(a), Load16(b), folded);
+}
+
+// Bit i set where x's byte i is zero.
+inline unsigned Zero16(__m128i x) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())));
+}
+
+// A C string's comparison for 16 <= an <= 32, where s[0, an) lies in s's
+// page: two blocks that overlap unless an is 32, read whether or not the
+// string ends before them. The byte s[an] is read only once every byte before
+// it is known to be the string's.
+__attribute__((no_sanitize_address)) inline int
+ShortCString(const std::uint8_t* a, int an, const std::uint8_t* s, int limit, bool folded) {
+    const int k = an - 16;
+    // Read here, not through Load16: only this function is exempt from the
+    // address checks that would object to bytes past the terminator.
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
+    const std::uint32_t zero = Zero16(head) | Zero16(tail) << k;
+    const std::uint32_t events =
+        Differ16(Load16(a), head, folded) | Differ16(Load16(a + k), tail, folded) << k | zero;
+    if (events != 0) {
+        const int p = __builtin_ctz(events);
+        return (zero >> p & 1) != 0 ? p + 1 : AtDifference(a, s, p);
+    }
+    return an < limit && s[an] != 0 ? -(an + 1) : 0;
 }
 #endif
 } // namespace detail
@@ -147,6 +181,12 @@ inline int CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, i
 }
 
 inline int CompareCString(const std::uint8_t* a, int an, const char* s, int limit, bool folded) {
+#ifdef BV_TEXT_SSE2
+    // Short texts, as in CompareRanges, unless the string's blocks could
+    // reach the next page.
+    if (an >= 16 && an <= 32 && (reinterpret_cast<std::uintptr_t>(s) & 4095) <= 4096u - an)
+        return detail::ShortCString(a, an, reinterpret_cast<const std::uint8_t*>(s), limit, folded);
+#endif
     return detail::cstringKernels[folded ? 1 : 0].load(std::memory_order_relaxed)(a, an, s, limit);
 }
 

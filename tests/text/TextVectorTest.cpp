@@ -252,8 +252,13 @@ TEST_P(EachComparison, CStringsMatchAByteWalk) {
             a.resize(static_cast<std::size_t>(limit)); // the text side never exceeds limit
         for (bool folded : {false, true}) {
             const auto kernel = textvector::CStringKernelFor(GetParam(), folded);
-            ASSERT_EQ(kernel(a.data(), static_cast<int>(a.size()), s.c_str(), limit),
-                      ReferenceCString(a, s.c_str(), limit, folded))
+            const int expected = ReferenceCString(a, s.c_str(), limit, folded);
+            ASSERT_EQ(kernel(a.data(), static_cast<int>(a.size()), s.c_str(), limit), expected)
+                << "round " << round << " folded " << folded;
+            // The whole comparison, which answers short texts itself.
+            ASSERT_EQ(textvector::CompareCString(a.data(), static_cast<int>(a.size()), s.c_str(),
+                                                 limit, folded),
+                      expected)
                 << "round " << round << " folded " << folded;
         }
     }
@@ -281,7 +286,10 @@ TEST_P(EachComparison, CStringsEndingAtAnUnreadablePage) {
                 c = Fold(c);
             for (bool folded : {false, true}) {
                 const auto kernel = textvector::CStringKernelFor(GetParam(), folded);
-                ASSERT_EQ(kernel(a.data(), n, s, INT_MAX), ReferenceCString(a, s, INT_MAX, folded))
+                const int expected = ReferenceCString(a, s, INT_MAX, folded);
+                ASSERT_EQ(kernel(a.data(), n, s, INT_MAX), expected)
+                    << "length " << len << " n " << n << " folded " << folded;
+                ASSERT_EQ(textvector::CompareCString(a.data(), n, s, INT_MAX, folded), expected)
                     << "length " << len << " n " << n << " folded " << folded;
             }
         }
