@@ -58,11 +58,11 @@ constexpr AlphaTable kAlpha;
 struct Accumulator {
     double weight = 0, red = 0, green = 0, blue = 0;
 
+    // A cell whose alpha is 0 adds nothing, and is told by its byte alone.
     void Add(std::uint32_t pixel, double coverage) {
-        const double alpha = kAlpha.value[pixel >> 24];
-        if (alpha <= 0)
+        if ((pixel >> 24) == 0)
             return;
-        double w = coverage * alpha;
+        double w = coverage * kAlpha.value[pixel >> 24];
         weight += w;
         double m = w / kScale;
         red += m * (((pixel >> 16) & 0xFF) * 256);
@@ -79,6 +79,28 @@ struct Accumulator {
                channel(blue * f);
     }
 };
+
+// The destination columns done at a time, their spans worked out once for
+// every row.
+constexpr int kColumnBlock = 128;
+
+// One destination pixel: the source cells under it, row by row and left to
+// right, each with its coverage (wx × wy) × norm.
+std::uint32_t AveragePixel(const std::uint32_t* src, int W, const Span& rows, const Span& cols,
+                           double norm) {
+    Accumulator acc;
+    for (int r = 0; r < rows.n; ++r) {
+        const double wy = r == 0 ? rows.first : r == rows.n - 1 ? rows.last : 1.0;
+        const std::uint32_t* p = src + static_cast<std::size_t>(rows.lo + r) * W + cols.lo;
+        acc.Add(p[0], (cols.first * wy) * norm);
+        const double inner = wy * norm; // (1 × wy) × norm
+        for (int c = 1; c < cols.n - 1; ++c)
+            acc.Add(p[c], inner);
+        if (cols.n >= 2)
+            acc.Add(p[cols.n - 1], (cols.last * wy) * norm);
+    }
+    return acc.Pixel();
+}
 
 } // namespace
 
@@ -97,37 +119,6 @@ bool ComputeThumbnailSize(int cx, int w, int h, ThumbnailSize* out) {
     std::int64_t pixels = std::int64_t{out->width} * out->height;
     return pixels <= INT32_MAX / 4;
 }
-
-namespace {
-
-// The destination columns done at a time, their spans worked out once for
-// every row.
-constexpr int kColumnBlock = 128;
-
-// One destination pixel: the source cells under it, row by row and left to
-// right, each with its coverage (wx × wy) × norm. Cells whose alpha is 0 add
-// nothing and are skipped.
-std::uint32_t AveragePixel(const std::uint32_t* src, int W, const Span& rows, const Span& cols,
-                           double norm) {
-    Accumulator acc;
-    auto add = [&acc](std::uint32_t pixel, double coverage) {
-        if ((pixel >> 24) != 0)
-            acc.Add(pixel, coverage);
-    };
-    for (int r = 0; r < rows.n; ++r) {
-        const double wy = r == 0 ? rows.first : r == rows.n - 1 ? rows.last : 1.0;
-        const std::uint32_t* p = src + static_cast<std::size_t>(rows.lo + r) * W + cols.lo;
-        add(p[0], (cols.first * wy) * norm);
-        const double inner = wy * norm; // (1 × wy) × norm
-        for (int c = 1; c < cols.n - 1; ++c)
-            add(p[c], inner);
-        if (cols.n >= 2)
-            add(p[cols.n - 1], (cols.last * wy) * norm);
-    }
-    return acc.Pixel();
-}
-
-} // namespace
 
 void ScaleThumbnail(BVBitmap& source, std::uint32_t* dst, int dw, int dh) {
     const int W = source.ArrayWidth();
