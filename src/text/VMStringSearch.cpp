@@ -90,12 +90,13 @@ template <bool NoCase> int PositionedCString(Range own, const char* other, int l
 
 // The first n bytes of the text from `from` against another operand, which
 // compare() takes with the text's range and n; a missing other (given false)
-// ranks below any text with bytes.
-template <class Compare>
-int ComparePrefix(const VMString& s, bool otherHasBytes, bool given, int n, int from,
+// ranks below any text with bytes. otherHasBytes() is asked only of a null
+// text, so that the usual call does not wait for the other's first byte.
+template <class HasBytes, class Compare>
+int ComparePrefix(const VMString& s, HasBytes otherHasBytes, bool given, int n, int from,
                   Compare compare) {
     if (s.Text() == nullptr)
-        return otherHasBytes ? -1 : 0;
+        return otherHasBytes() ? -1 : 0;
     if (!given)
         return s.Length() > 0 ? 1 : 0;
     if (from < 0 || from >= s.Length())
@@ -107,15 +108,17 @@ int ComparePrefix(const VMString& s, bool otherHasBytes, bool given, int n, int 
 template <bool NoCase>
 int ComparePrefixText(const VMString& s, const VMString* other, int n, int from) {
     const Range range = OfText(other);
-    return ComparePrefix(s, range.n > 0, IsText(other), n, from, [&](Range own, int limit) {
-        return Positioned<NoCase>(own, {range.p, std::min(range.n, limit)});
-    });
+    return ComparePrefix(
+        s, [&] { return range.n > 0; }, IsText(other), n, from,
+        [&](Range own, int limit) {
+            return Positioned<NoCase>(own, {range.p, std::min(range.n, limit)});
+        });
 }
 
 template <bool NoCase>
 int ComparePrefixCString(const VMString& s, const char* other, int n, int from) {
     return ComparePrefix(
-        s, other != nullptr && other[0] != 0, other != nullptr, n, from,
+        s, [&] { return other != nullptr && other[0] != 0; }, other != nullptr, n, from,
         [&](Range own, int limit) { return PositionedCString<NoCase>(own, other, limit); });
 }
 
