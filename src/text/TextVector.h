@@ -126,19 +126,23 @@ inline unsigned Zero16(__m128i x) {
 }
 
 // A C string's comparison for 16 <= an <= 32, where s[0, an) lies in s's
-// page: two blocks that overlap unless an is 32, read whether or not the
-// string ends before them. The byte s[an] is read only once every byte before
-// it is known to be the string's.
+// page: the first 16 bytes, then, unless they decide, the last 16, which
+// overlap them unless an is 32. Both are read whether or not the string ends
+// before them. The byte s[an] is read only once every byte before it is known
+// to be the string's.
 __attribute__((no_sanitize_address)) inline int
 ShortCString(const std::uint8_t* a, int an, const std::uint8_t* s, int limit, bool folded) {
-    const int k = an - 16;
     // Read here, not through Load16: only this function is exempt from the
     // address checks that would object to bytes past the terminator.
     const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
-    const std::uint32_t zero = Zero16(head) | Zero16(tail) << k;
-    const std::uint32_t events =
-        Differ16(Load16(a), head, folded) | Differ16(Load16(a + k), tail, folded) << k | zero;
+    std::uint32_t zero = Zero16(head);
+    std::uint32_t events = Differ16(Load16(a), head, folded) | zero;
+    if (events == 0 && an > 16) {
+        const int k = an - 16;
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
+        zero = Zero16(tail) << k;
+        events = Differ16(Load16(a + k), tail, folded) << k | zero;
+    }
     if (events != 0) {
         const int p = __builtin_ctz(events);
         return (zero >> p & 1) != 0 ? p + 1 : AtDifference(a, s, p);
