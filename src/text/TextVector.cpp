@@ -134,11 +134,9 @@ int FoldChar(std::uint8_t* dst, const std::uint8_t* src, int i, int end) {
 #ifdef BV_TEXT_SSE2
 // --- SSE2: sixteen bytes -------------------------------------------------------------
 
-BV_INLINE __m128i Load16(const std::uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
+using detail::Differ16;
 using detail::Fold16;
+using detail::Load16;
 
 template <bool Folded> BV_INLINE __m128i Equal16(const std::uint8_t* a, const std::uint8_t* b) {
     __m128i x = Load16(a);
@@ -150,22 +148,17 @@ template <bool Folded> BV_INLINE __m128i Equal16(const std::uint8_t* a, const st
     return _mm_cmpeq_epi8(x, y);
 }
 
-// Bit i set where a[i] and b[i] differ.
-template <bool Folded> BV_INLINE unsigned Differ16(const std::uint8_t* a, const std::uint8_t* b) {
-    return static_cast<unsigned>(_mm_movemask_epi8(Equal16<Folded>(a, b))) ^ 0xFFFFu;
-}
-
 // From k, a block of n - k >= 16 bytes, the last block overlapping the one
 // before it: bytes before k are known to agree, so the first difference in
 // the overlap is still the first one.
 template <bool Folded>
 BV_INLINE int Sse2MismatchFrom(const std::uint8_t* a, const std::uint8_t* b, int k, int n) {
     for (; n - k >= 16; k += 16)
-        if (const unsigned m = Differ16<Folded>(a + k, b + k))
+        if (const unsigned m = Differ16(a + k, b + k, Folded))
             return k + __builtin_ctz(m);
     if (k < n) {
         const int last = n - 16;
-        if (const unsigned m = Differ16<Folded>(a + last, b + last))
+        if (const unsigned m = Differ16(a + last, b + last, Folded))
             return last + __builtin_ctz(m);
     }
     return n;
@@ -175,7 +168,7 @@ template <bool Folded>
 BV_INLINE int Sse2Mismatch(const std::uint8_t* a, const std::uint8_t* b, int n) {
     if (n < 16)
         return PortableMismatch<Folded>(a, b, n);
-    if (const unsigned m = Differ16<Folded>(a, b))
+    if (const unsigned m = Differ16(a, b, Folded))
         return __builtin_ctz(m);
     int k = 16;
     for (; n - k >= 32; k += 32) {

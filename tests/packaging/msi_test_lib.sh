@@ -46,21 +46,28 @@ entries=("CLSID\\$clsid|" "CLSID\\$clsid\\InprocServer32|" "CLSID\\$clsid\\Inpro
 other_clsid='{0BADF00D-1111-2222-3333-444444444444}'
 other_handler='shellex\{8895B1C6-B41F-4C1C-A562-0D564250836F}'
 
-reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
-  local selector=(/ve) out try
-  [ -n "$3" ] && selector=(/v "$3")
-  # On a loaded machine a Wine program now and then fails to start, which
-  # would read as a missing value: a query that fails is asked again, and
-  # only a value missing every time counts as missing.
+# reg_query VIEW KEY [ARG...]: what reg query prints for KEY in the view.
+# A query that ran either answers or says it found nothing; on a loaded
+# machine a Wine program now and then fails to start and says neither, so it
+# is asked again, and a query that never ran is a failure, not an absence.
+reg_query() {
+  local out try
   for try in 1 2 3; do
-    out=$(w reg query "$2" "${selector[@]}" "/reg:$1") && break
+    out=$(w reg query "$2" "${@:3}" "/reg:$1") && { printf '%s\n' "$out"; return 0; }
+    grep -q 'Unable to find' <<<"$out" && return 1
   done
-  sed -n 's/^ *.* REG_SZ *//p' <<<"$out"
+  fail "reg query $2 did not run" >&2 # stderr: callers often take the output as the answer
+  return 1
 }
-key_exists() { w reg query "$2" "/reg:$1" >/dev/null; }
+reg_value() {  # reg_value VIEW KEY NAME: the data of a REG_SZ value, or nothing
+  local selector=(/ve)
+  [ -n "$3" ] && selector=(/v "$3")
+  reg_query "$1" "$2" "${selector[@]}" | sed -n 's/^ *.* REG_SZ *//p'
+}
+key_exists() { reg_query "$1" "$2" >/dev/null; }
 
 installed_products() {  # installed_products NAME: "name version" per installed product so named
-  w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
+  reg_query 64 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
     awk -v name="$1" '
       /^HKEY/ { if (n == name) print n " " v; n = ""; v = "" }
       $1 == "DisplayName" { sub(/^ *DisplayName *REG_SZ */, ""); n = $0 }
