@@ -379,14 +379,18 @@ BV_AVX512 std::uint32_t DifferUpTo32(const std::uint8_t* a, const std::uint8_t* 
 template <bool Folded>
 BV_AVX512 int Avx512CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
     const int n = an < bn ? an : bn;
-    if (n <= 32) {
-        const std::uint32_t m = DifferUpTo32<Folded>(a, b, n);
-        return m != 0 ? AtDifference(a, b, __builtin_ctz(m)) : ByLength(an, bn);
+    // The callers compare 16 to 32 bytes themselves, so most ranges here are
+    // longer; equal ones of up to 64 bytes take no jump.
+    if (__builtin_expect(n > 32, 1)) {
+        if (n > 64)
+            return Avx512CompareLong<Folded>(a, an, b, bn);
+        const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
+        if (__builtin_expect(m == 0 && an == bn, 1))
+            return 0;
+        return m != 0 ? AtDifference(a, b, __builtin_ctzll(m)) : ByLength(an, bn);
     }
-    if (n > 64)
-        return Avx512CompareLong<Folded>(a, an, b, bn);
-    const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
-    return m != 0 ? AtDifference(a, b, __builtin_ctzll(m)) : ByLength(an, bn);
+    const std::uint32_t m = DifferUpTo32<Folded>(a, b, n);
+    return m != 0 ? AtDifference(a, b, __builtin_ctz(m)) : ByLength(an, bn);
 }
 
 // The result at the first position p of a block at k where the bytes differ
