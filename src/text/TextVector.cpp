@@ -85,8 +85,8 @@ BV_INLINE int PortableMismatch(const std::uint8_t* a, const std::uint8_t* b, int
 using detail::AtDifference;
 using detail::ByLength;
 
-// Every path but the widest compares through Mismatch, which already runs the
-// chosen path's long kernel.
+// The SSE2 and portable paths compare through Mismatch, which already runs
+// the chosen path's long kernel.
 template <bool Folded>
 int MismatchCompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
     const int n = an < bn ? an : bn;
@@ -139,13 +139,7 @@ using detail::Fold16;
 using detail::Load16;
 
 template <bool Folded> BV_INLINE __m128i Equal16(const std::uint8_t* a, const std::uint8_t* b) {
-    __m128i x = Load16(a);
-    __m128i y = Load16(b);
-    if (Folded) {
-        x = Fold16(x);
-        y = Fold16(y);
-    }
-    return _mm_cmpeq_epi8(x, y);
+    return detail::Equal16(Load16(a), Load16(b), Folded);
 }
 
 // From k, a block of n - k >= 16 bytes, the last block overlapping the one
@@ -210,6 +204,24 @@ int Sse2FindPair(const std::uint8_t* t, int p, int last, std::uint8_t first, int
 #endif // BV_TEXT_SSE2
 
 #ifdef BV_TEXT_WIDE
+// The C-string kernels read whole aligned blocks, past the terminator but
+// never into the next page, which a byte-exact checker would report.
+#define BV_OVERREADS __attribute__((no_sanitize_address))
+
+// The result at the first position p of a block at k where the bytes differ
+// or the C string ends (zero: bit p set where the string's byte is zero). p
+// may be an, the byte that says whether the string goes on past the text.
+BV_INLINE int AtEvent(const std::uint8_t* a, int an, const std::uint8_t* s, int k,
+                      std::uint64_t events, std::uint64_t zero) {
+    const int bit = __builtin_ctzll(events);
+    const int p = k + bit;
+    if (p == an)
+        return (zero >> bit & 1) != 0 ? 0 : -(an + 1);
+    if ((zero >> bit & 1) != 0)
+        return p + 1; // the C string ended first
+    return AtDifference(a, s, p);
+}
+
 // --- AVX2: thirty-two bytes ----------------------------------------------------------
 
 #define BV_AVX2 __attribute__((target("avx2")))
@@ -218,20 +230,23 @@ BV_AVX2 __m256i Load32(const std::uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-BV_AVX2 __m256i Fold32(__m256i x) {
-    const __m256i shifted = _mm256_add_epi8(x, _mm256_set1_epi8(0x3F));
-    const __m256i upper = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 26), shifted);
-    return _mm256_or_si256(x, _mm256_and_si256(upper, _mm256_set1_epi8(0x20)));
+// Equal once folded: the same byte, or the same letter in either case. One
+// operation fewer than folding both sides.
+template <bool Folded> BV_AVX2 __m256i Equal32(__m256i x, __m256i y) {
+    const __m256i same = _mm256_cmpeq_epi8(x, y);
+    if (!Folded)
+        return same;
+    const __m256i bit5 = _mm256_set1_epi8(0x20);
+    const __m256i lower = _mm256_or_si256(x, bit5);
+    const __m256i caseOnly = _mm256_cmpeq_epi8(lower, _mm256_or_si256(y, bit5));
+    // Adding 0x1F takes exactly a-z to 0x80-0x99, the 26 smallest signed bytes.
+    const __m256i shifted = _mm256_add_epi8(lower, _mm256_set1_epi8(0x1F));
+    const __m256i letter = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 26), shifted);
+    return _mm256_or_si256(same, _mm256_and_si256(caseOnly, letter));
 }
 
 template <bool Folded> BV_AVX2 __m256i Equal32(const std::uint8_t* a, const std::uint8_t* b) {
-    __m256i x = Load32(a);
-    __m256i y = Load32(b);
-    if (Folded) {
-        x = Fold32(x);
-        y = Fold32(y);
-    }
-    return _mm256_cmpeq_epi8(x, y);
+    return Equal32<Folded>(Load32(a), Load32(b));
 }
 
 template <bool Folded>
@@ -257,16 +272,152 @@ BV_AVX2 int Avx2Kernel(const std::uint8_t* a, const std::uint8_t* b, int n, bool
     return folded ? Avx2Mismatch<true>(a, b, n) : Avx2Mismatch<false>(a, b, n);
 }
 
+// Bit i set where x and y differ in byte i.
+template <bool Folded> BV_AVX2 std::uint32_t Differ32(__m256i x, __m256i y) {
+    return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(Equal32<Folded>(x, y)));
+}
+
+template <bool Folded>
+BV_AVX2 std::uint32_t Differ32(const std::uint8_t* a, const std::uint8_t* b) {
+    return Differ32<Folded>(Load32(a), Load32(b));
+}
+
+// n > 64. Kept out of line so that the short comparisons save no registers.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX2 int Avx2CompareLong(const std::uint8_t* a, int an,
+                                                      const std::uint8_t* b, int bn) {
+    const int n = an < bn ? an : bn;
+    const int k = Avx2Mismatch<Folded>(a, b, n);
+    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
+}
+
+// The whole comparison, without the second jump that going through Mismatch
+// would take. 32 to 64 bytes are two blocks, the second overlapping the first
+// unless n is 64: bytes in the overlap agree when the first block does, so
+// the lowest bit of the two masks is the first difference.
+template <bool Folded>
+BV_AVX2 int Avx2CompareRanges(const std::uint8_t* a, int an, const std::uint8_t* b, int bn) {
+    const int n = an < bn ? an : bn;
+    if (__builtin_expect(n >= 32, 1)) {
+        if (n > 64)
+            return Avx2CompareLong<Folded>(a, an, b, bn);
+        const int last = n - 32;
+        const std::uint64_t m =
+            Differ32<Folded>(a, b) | std::uint64_t{Differ32<Folded>(a + last, b + last)} << last;
+        if (__builtin_expect(m == 0 && an == bn, 1))
+            return 0;
+        return m != 0 ? AtDifference(a, b, __builtin_ctzll(m)) : ByLength(an, bn);
+    }
+    const int k = Sse2Mismatch<Folded>(a, b, n);
+    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
+}
+
+// Bit i set where x's byte i is zero.
+BV_AVX2 std::uint32_t Zero32(__m256i x) {
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_setzero_si256())));
+}
+
+// The string's block at k (aligned, so within one page), which may be read
+// only when every byte before k is the string's.
+BV_AVX2 BV_OVERREADS __m256i StringBlock(const std::uint8_t* s, int k) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(s + k));
+}
+
+// Whether a[0, 128) and the aligned s[0, 128) agree and s holds no zero
+// there. All four blocks of s lie in one page.
+template <bool Folded>
+BV_AVX2 BV_OVERREADS bool Clean128(const std::uint8_t* a, const std::uint8_t* s) {
+    __m256i least = _mm256_set1_epi8(-1);
+    __m256i equal = least;
+    for (int i = 0; i < 128; i += 32) {
+        const __m256i y = _mm256_load_si256(reinterpret_cast<const __m256i*>(s + i));
+        least = _mm256_min_epu8(least, y);
+        equal = _mm256_and_si256(equal, Equal32<Folded>(Load32(a + i), y));
+    }
+    const __m256i zero = _mm256_cmpeq_epi8(least, _mm256_setzero_si256());
+    return _mm256_movemask_epi8(_mm256_andnot_si256(zero, equal)) == -1;
+}
+
+// From k on, where s + k is 32-byte aligned, every byte before k is checked,
+// k < end and an >= 32. Whole blocks are read four at a time from each
+// 128-byte boundary of s, which keeps the four in one page. Out of line, so
+// that short strings save no registers.
+template <bool Folded>
+__attribute__((noinline)) BV_AVX2 BV_OVERREADS int
+Avx2CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end, int k) {
+    for (;; k += 32) {
+        if ((reinterpret_cast<std::uintptr_t>(s + k) & 127) == 0)
+            while (end - k > 128 && Clean128<Folded>(a + k, s + k))
+                k += 128;
+        const __m256i y = StringBlock(s, k);
+        const std::uint32_t zero = Zero32(y);
+        std::uint32_t differ;
+        if (an - k >= 32) {
+            differ = Differ32<Folded>(Load32(a + k), y);
+        } else {
+            // The string's byte past the text is an event unless it is zero.
+            differ = 1u << (an - k);
+            // The text's last 32 bytes against the string's, which lie in
+            // this block and the one before it: the text is read exactly.
+            if (an > k) {
+                const auto* tail = reinterpret_cast<const __m256i*>(s + an - 32);
+                differ |= Differ32<Folded>(Load32(a + an - 32), _mm256_loadu_si256(tail)) >>
+                          (k + 32 - an);
+            }
+        }
+        const int left = end - k;
+        const std::uint64_t live = left < 32 ? (std::uint64_t{1} << left) - 1 : 0xFFFFFFFFu;
+        if (const std::uint64_t events = (differ | zero) & live)
+            return AtEvent(a, an, s, k, events, zero);
+        if (left <= 32)
+            return 0;
+    }
+}
+
+// The C string is read in 32-byte blocks, the first one unaligned unless it
+// would reach the next page, the others aligned; a block is read only when
+// every byte before it belongs to the string, or when it lies in the page
+// that holds s[0, an). The text's bytes are read exactly. Texts under 32
+// bytes take the general path.
+template <bool Folded>
+BV_AVX2 BV_OVERREADS int Avx2CompareCString(const std::uint8_t* a, int an, const char* str,
+                                            int limit) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(str);
+    const auto offset = static_cast<int>(reinterpret_cast<std::uintptr_t>(s) & 4095);
+    if (an < 32 || offset > 4096 - 32)
+        return MismatchCompareCString<Folded>(a, an, str, limit);
+    // Positions before `end` decide: the text's bytes and, unless limit stops
+    // the string there, the string's byte just past them.
+    const int end = an < limit ? an + 1 : an;
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    std::uint64_t zero = Zero32(y);
+    std::uint64_t events = Differ32<Folded>(Load32(a), y) | zero;
+    if (an <= 64 && offset <= 4096 - an) {
+        // The last 32 bytes as a second block, which overlaps the first
+        // unless an is 64: the lowest event of the two is the first.
+        const int last = an - 32;
+        const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + last));
+        const std::uint64_t tailZero = Zero32(tail);
+        zero |= tailZero << last;
+        events |= (Differ32<Folded>(Load32(a + last), tail) | tailZero) << last;
+        if (events != 0)
+            return AtEvent(a, an, s, 0, events, zero);
+        // Every byte before s[an] is the string's, so it may be read.
+        return end == an || s[an] == 0 ? 0 : -(an + 1);
+    }
+    if (events != 0)
+        return AtEvent(a, an, s, 0, events, zero);
+    const int k = 32 - (offset & 31);
+    return Avx2CStringFrom<Folded>(a, an, s, end, k);
+}
+
 // --- AVX-512BW: sixty-four bytes -------------------------------------------------------
 
 // Masked loads read only the bytes their mask names (the others are neither
 // read nor faulted on), so a range of up to 64 bytes is one block whatever
 // its length.
 #define BV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,bmi,bmi2")))
-// The C-string kernels read whole aligned blocks, past the terminator but
-// never into the next page, which a byte-exact checker would report.
-#define BV_OVERREADS __attribute__((no_sanitize_address))
-
 BV_AVX512 __m512i Fold64(__m512i x) {
     const __m512i offset = _mm512_sub_epi8(x, _mm512_set1_epi8('A'));
     const __mmask64 upper = _mm512_cmplt_epu8_mask(offset, _mm512_set1_epi8(26));
@@ -393,36 +544,27 @@ BV_AVX512 int Avx512CompareRanges(const std::uint8_t* a, int an, const std::uint
     return m != 0 ? AtDifference(a, b, __builtin_ctz(m)) : ByLength(an, bn);
 }
 
-// The result at the first position p of a block at k where the bytes differ
-// or the C string ends (zero: bit p set where the string's byte is zero). p
-// may be an, the byte that says whether the string goes on past the text.
-BV_AVX512 int AtEvent(const std::uint8_t* a, int an, const std::uint8_t* s, int k,
-                      std::uint64_t events, std::uint64_t zero) {
-    const int bit = __builtin_ctzll(events);
-    const int p = k + bit;
-    if (p == an)
-        return (zero >> bit & 1) != 0 ? 0 : -(an + 1);
-    if ((zero >> bit & 1) != 0)
-        return p + 1; // the C string ended first
-    return AtDifference(a, s, p);
-}
-
 // From k on, where s + k is 64-byte aligned and every byte before k is
-// checked; k < end. Out of line, so that short strings save no registers.
+// checked; k < end. Whole blocks are read in pairs from each 128-byte
+// boundary of s: a pair from any other block could reach into the next page
+// although the string ends in its first block. Out of line, so that short
+// strings save no registers.
 template <bool Folded>
 __attribute__((noinline)) BV_AVX512 BV_OVERREADS int
 Avx512CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end, int k) {
-    for (; end - k > 128; k += 128) {
-        const __m512i y0 = _mm512_load_si512(s + k);
-        const __m512i y1 = _mm512_load_si512(s + k + 64);
-        const __m512i least = _mm512_min_epu8(y0, y1);
-        const std::uint64_t any = Differ64<Folded>(LoadHalves(a + k), y0) |
-                                  Differ64<Folded>(LoadHalves(a + k + 64), y1) |
-                                  _mm512_testn_epi8_mask(least, least);
-        if (any != 0)
-            break;
-    }
     for (;; k += 64) {
+        if ((reinterpret_cast<std::uintptr_t>(s + k) & 127) == 0) {
+            for (; end - k > 128; k += 128) {
+                const __m512i y0 = _mm512_load_si512(s + k);
+                const __m512i y1 = _mm512_load_si512(s + k + 64);
+                const __m512i least = _mm512_min_epu8(y0, y1);
+                const std::uint64_t any = Differ64<Folded>(LoadHalves(a + k), y0) |
+                                          Differ64<Folded>(LoadHalves(a + k + 64), y1) |
+                                          _mm512_testn_epi8_mask(least, least);
+                if (any != 0)
+                    break;
+            }
+        }
         const __m512i y = _mm512_load_si512(s + k);
         const int left = end - k;
         const int text = an - k < 64 ? an - k : 64;
@@ -524,6 +666,8 @@ template <bool Folded> RangeKernel RangesFor(Path path) {
 #ifdef BV_TEXT_WIDE
     if (path == Path::Avx512)
         return Avx512CompareRanges<Folded>;
+    if (path == Path::Avx2)
+        return Avx2CompareRanges<Folded>;
 #endif
     (void)path;
     return MismatchCompareRanges<Folded>;
@@ -533,6 +677,8 @@ template <bool Folded> CStringKernel CStringsFor(Path path) {
 #ifdef BV_TEXT_WIDE
     if (path == Path::Avx512)
         return Avx512CompareCString<Folded>;
+    if (path == Path::Avx2)
+        return Avx2CompareCString<Folded>;
 #endif
     (void)path;
     return MismatchCompareCString<Folded>;

@@ -102,13 +102,24 @@ inline __m128i Fold16(__m128i x) {
     return _mm_or_si128(x, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 
+// Bytes equal once folded when folded: the same byte, or the same letter in
+// either case. One operation fewer than folding both sides.
+inline __m128i Equal16(__m128i x, __m128i y, bool folded) {
+    const __m128i same = _mm_cmpeq_epi8(x, y);
+    if (!folded)
+        return same;
+    const __m128i bit5 = _mm_set1_epi8(0x20);
+    const __m128i lower = _mm_or_si128(x, bit5);
+    const __m128i caseOnly = _mm_cmpeq_epi8(lower, _mm_or_si128(y, bit5));
+    // Adding 0x1F takes exactly a-z to 0x80-0x99, the 26 smallest signed bytes.
+    const __m128i shifted = _mm_add_epi8(lower, _mm_set1_epi8(0x1F));
+    const __m128i letter = _mm_cmplt_epi8(shifted, _mm_set1_epi8(-128 + 26));
+    return _mm_or_si128(same, _mm_and_si128(caseOnly, letter));
+}
+
 // Bit i set where x and y differ in byte i.
 inline unsigned Differ16(__m128i x, __m128i y, bool folded) {
-    if (folded) {
-        x = Fold16(x);
-        y = Fold16(y);
-    }
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) ^ 0xFFFFu;
+    return static_cast<unsigned>(_mm_movemask_epi8(Equal16(x, y, folded))) ^ 0xFFFFu;
 }
 
 inline __m128i Load16(const std::uint8_t* p) {

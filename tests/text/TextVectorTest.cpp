@@ -266,7 +266,8 @@ TEST_P(EachComparison, CStringsMatchAByteWalk) {
 
 #if defined(__unix__)
 // A C string that ends at the last byte before an inaccessible page, at every
-// distance from a 64-byte boundary: the string's blocks must stop at its page.
+// distance from a 128-byte boundary, against texts up to well past it: the
+// string's blocks must stop at its page however much text is left.
 TEST_P(EachComparison, CStringsEndingAtAnUnreadablePage) {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     void* map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -279,7 +280,7 @@ TEST_P(EachComparison, CStringsEndingAtAnUnreadablePage) {
         for (int i = 0; i < len; ++i)
             s[i] = static_cast<char>('A' + rng() % 26);
         s[len] = 0;
-        for (int n : {len, len + 1, len / 2, len + 64}) {
+        for (int n : {len, len + 1, len / 2, len + 64, len + 200}) {
             Bytes a(s, s + std::min(n, len));
             a.resize(static_cast<std::size_t>(n), 'e');
             for (auto& c : a)
