@@ -204,6 +204,16 @@ int Sse2FindPair(const std::uint8_t* t, int p, int last, std::uint8_t first, int
 #endif // BV_TEXT_SSE2
 
 #ifdef BV_TEXT_WIDE
+// A wide path's comparison of more than 64 bytes, through its long mismatch
+// loop. Kept out of line so that the short comparisons save no registers.
+template <int (*LongMismatch)(const std::uint8_t*, const std::uint8_t*, int)>
+__attribute__((noinline)) int CompareLong(const std::uint8_t* a, int an, const std::uint8_t* b,
+                                          int bn) {
+    const int n = an < bn ? an : bn;
+    const int k = LongMismatch(a, b, n);
+    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
+}
+
 // The C-string kernels read whole aligned blocks, past the terminator but
 // never into the next page, which a byte-exact checker would report.
 #define BV_OVERREADS __attribute__((no_sanitize_address))
@@ -282,15 +292,6 @@ BV_AVX2 std::uint32_t Differ32(const std::uint8_t* a, const std::uint8_t* b) {
     return Differ32<Folded>(Load32(a), Load32(b));
 }
 
-// n > 64. Kept out of line so that the short comparisons save no registers.
-template <bool Folded>
-__attribute__((noinline)) BV_AVX2 int Avx2CompareLong(const std::uint8_t* a, int an,
-                                                      const std::uint8_t* b, int bn) {
-    const int n = an < bn ? an : bn;
-    const int k = Avx2Mismatch<Folded>(a, b, n);
-    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
-}
-
 // The whole comparison, without the second jump that going through Mismatch
 // would take. 32 to 64 bytes are two blocks, the second overlapping the first
 // unless n is 64: bytes in the overlap agree when the first block does, so
@@ -300,7 +301,7 @@ BV_AVX2 int Avx2CompareRanges(const std::uint8_t* a, int an, const std::uint8_t*
     const int n = an < bn ? an : bn;
     if (__builtin_expect(n >= 32, 1)) {
         if (n > 64)
-            return Avx2CompareLong<Folded>(a, an, b, bn);
+            return CompareLong<Avx2Mismatch<Folded>>(a, an, b, bn);
         const int last = n - 32;
         const std::uint64_t m =
             Differ32<Folded>(a, b) | std::uint64_t{Differ32<Folded>(a + last, b + last)} << last;
@@ -316,12 +317,6 @@ BV_AVX2 int Avx2CompareRanges(const std::uint8_t* a, int an, const std::uint8_t*
 BV_AVX2 std::uint32_t Zero32(__m256i x) {
     return static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_setzero_si256())));
-}
-
-// The string's block at k (aligned, so within one page), which may be read
-// only when every byte before k is the string's.
-BV_AVX2 BV_OVERREADS __m256i StringBlock(const std::uint8_t* s, int k) {
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(s + k));
 }
 
 // Whether a[0, 128) and the aligned s[0, 128) agree and s holds no zero
@@ -350,7 +345,7 @@ Avx2CStringFrom(const std::uint8_t* a, int an, const std::uint8_t* s, int end, i
         if ((reinterpret_cast<std::uintptr_t>(s + k) & 127) == 0)
             while (end - k > 128 && Clean128<Folded>(a + k, s + k))
                 k += 128;
-        const __m256i y = StringBlock(s, k);
+        const __m256i y = _mm256_load_si256(reinterpret_cast<const __m256i*>(s + k));
         const std::uint32_t zero = Zero32(y);
         std::uint32_t differ;
         if (an - k >= 32) {
@@ -498,14 +493,6 @@ BV_AVX512 int Avx512Kernel(const std::uint8_t* a, const std::uint8_t* b, int n, 
     return folded ? Avx512Mismatch<true>(a, b, n) : Avx512Mismatch<false>(a, b, n);
 }
 
-template <bool Folded>
-__attribute__((noinline)) BV_AVX512 int Avx512CompareLong(const std::uint8_t* a, int an,
-                                                          const std::uint8_t* b, int bn) {
-    const int n = an < bn ? an : bn;
-    const int k = Avx512LongMismatch<Folded>(a, b, n);
-    return k < n ? AtDifference(a, b, k) : ByLength(an, bn);
-}
-
 BV_AVX512 __m256i Fold32Masked(__m256i x) {
     const __m256i offset = _mm256_sub_epi8(x, _mm256_set1_epi8('A'));
     const __mmask32 upper = _mm256_cmplt_epu8_mask(offset, _mm256_set1_epi8(26));
@@ -534,7 +521,7 @@ BV_AVX512 int Avx512CompareRanges(const std::uint8_t* a, int an, const std::uint
     // longer; equal ones of up to 64 bytes take no jump.
     if (__builtin_expect(n > 32, 1)) {
         if (n > 64)
-            return Avx512CompareLong<Folded>(a, an, b, bn);
+            return CompareLong<Avx512LongMismatch<Folded>>(a, an, b, bn);
         const std::uint64_t m = DifferUpTo64<Folded>(a, b, n);
         if (__builtin_expect(m == 0 && an == bn, 1))
             return 0;
